@@ -1,0 +1,15 @@
+// The command line: the banner, the switches and the usage text.
+#pragma once
+
+// Fills context.banner.
+void BuildBanner();
+
+// Interprets one argument into the switches of the context. Ends the process
+// for -h, bad switches (usage text, codes 1 to 4) and a missing archive (5).
+void ParseArgument(const char* arg);
+
+// Prints the banner, an empty line and the usage text, and ends the process.
+[[noreturn]] void ShowUsageAndExit(int code);
+
+// Prints the error line "処理エラーが発生しました。..." followed by an empty line.
+void PrintErrorLine(int result, int madeByVersion, int errorDetail);

@@ -1,0 +1,40 @@
+#include "archive/context.h"
+
+#include <cstdlib>
+#include <cstring>
+
+ArchiveContext context;
+
+void FreeArchiveTables() {
+    std::free(context.pool);
+    std::free(context.order);
+    std::free(context.records);
+    std::free(context.entries);
+    context.pool = nullptr;
+    context.order = nullptr;
+    context.records = nullptr;
+    context.entries = nullptr;
+    context.poolSize = 0;
+}
+
+void ResetArchiveContext() {
+    FreeArchiveTables();
+    std::memset(&context.endRecord, 0, sizeof context.endRecord);
+    context.endRecord.commentText = context.commentBuffer;
+    std::memset(context.commentBuffer, 0, sizeof context.commentBuffer);
+    context.endRecordOffset = 0;
+    std::memset(context.banner, 0, sizeof context.banner);
+    context.showDetails = 0;
+    context.makeBackup = 0;
+    context.suppressReport = 0;
+    context.targetEncoding = Ascii;
+    context.archivePath.clear();
+    context.listPath.clear();
+    context.madeByVersion = 0;
+    context.madeByHost = 0;
+    context.nameEncoding = Ascii;
+    context.hasEncrypted = 0;
+    context.textNonAscii = 0;
+    context.entryTextNonAscii = 0;
+    context.commentLossy = 0;
+}

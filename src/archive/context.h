@@ -1,0 +1,137 @@
+// The process-wide archive context: the switches of the command line, the end
+// record and comment of the archive, the archive-wide findings about its texts,
+// and the four per-entry tables. There is exactly one instance, `context`; every
+// subsystem reads and writes its fields directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Encoding of the archive's texts, as detected (`nameEncoding`) or requested
+// (`targetEncoding`, only ShiftJis or Utf8).
+enum NameEncoding : int32_t {
+    Ascii = 0,
+    ShiftJis = 1,
+    Euc = 2,
+    Utf16Le = 3,
+    Utf16Be = 4,
+    Utf8 = 5,
+};
+
+constexpr size_t BannerCapacity = 280;
+constexpr size_t CommentBufferSize = 20480;   // the archive comment in display form
+constexpr size_t EntryNameCapacity = 408;     // a converted name with its zero byte
+constexpr uint16_t StoredNameLimit = 280;     // longest name accepted as stored
+
+// The 22 bytes of the end of central directory record, then the comment.
+struct EndRecord {
+    uint32_t signature;
+    uint16_t diskNumber;
+    uint16_t directoryDisk;
+    uint16_t diskEntries;
+    uint16_t totalEntries;
+    uint32_t directorySize;
+    uint32_t directoryOffset;
+    uint16_t commentLength;  // the stored length as read
+    char* commentText;       // always designates context.commentBuffer
+};
+
+// One entry of the central directory: the 46-byte header as stored, then the
+// entry's texts in the pool. `nameLength` and `commentLength` hold the lengths
+// of the texts in display form (Shift-JIS), not the stored lengths.
+struct CentralRecord {
+    uint32_t signature;
+    uint8_t madeByVersion;
+    uint8_t madeByHost;
+    uint16_t neededVersion;
+    uint16_t flags;
+    uint16_t method;
+    uint16_t modTime;
+    uint16_t modDate;
+    uint32_t crc32;
+    uint32_t compressedSize;
+    uint32_t uncompressedSize;
+    uint16_t nameLength;
+    uint16_t extraLength;
+    uint16_t commentLength;
+    uint16_t diskNumberStart;
+    uint16_t internalAttributes;
+    uint32_t externalAttributes;
+    uint32_t localHeaderOffset;
+
+    char* name;            // display form, zero-terminated; always set
+    char* extra;           // extra field as stored; null when extraLength is 0
+    char* comment;         // display form; null when commentLength is 0
+    int nameConverted;     // the name was non-ASCII and went through detection
+    int commentConverted;  // the same for the entry comment
+    // The held Shift-JIS text is not a faithful reading of what is stored
+    // (a character was replaced, a conversion stopped early, malformed input,
+    // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
+    int nameLossy;
+    int commentLossy;
+    // The stored length of the name before conversion, as in the file.
+    uint16_t storedNameLength;
+};
+
+// Parsed view of one entry, used by the reports.
+struct EntryInfo {
+    uint8_t madeByVersion;
+    uint8_t madeByHost;
+    uint16_t neededVersion;
+    uint16_t flags;
+    uint16_t method;
+    uint32_t crc32;
+    uint32_t compressedSize;
+    uint32_t uncompressedSize;
+    uint16_t nameLength;
+    uint16_t internalAttributes;
+    uint32_t externalAttributes;
+    uint16_t year;
+    uint8_t month;
+    uint8_t day;
+    uint8_t hour;
+    uint8_t minute;
+    uint8_t second;
+    char name[EntryNameCapacity];
+};
+
+struct ArchiveContext {
+    EndRecord endRecord;
+    char commentBuffer[CommentBufferSize];
+    int32_t endRecordOffset;
+    char banner[BannerCapacity];
+
+    // Switches.
+    int showDetails;
+    int makeBackup;
+    int suppressReport;
+    NameEncoding targetEncoding;
+    std::string archivePath;
+    std::string listPath;
+
+    // Findings of the reader.
+    int madeByVersion;  // low byte of version made by, last header examined
+    int madeByHost;     // high byte of the same
+    NameEncoding nameEncoding;
+    int hasEncrypted;
+    int textNonAscii;       // some text (archive comment included) was non-ASCII
+    int entryTextNonAscii;  // some entry name or entry comment was non-ASCII
+    int commentLossy;       // the archive comment's held form is not faithful
+
+    // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
+    EntryInfo* entries;
+    CentralRecord* records;
+    CentralRecord** order;  // the records in the order of a rewrite
+    char* pool;             // storage of all entry texts
+    size_t poolSize;
+};
+
+extern ArchiveContext context;
+
+// Returns the context to its process-start state (tables freed, fields zero).
+void ResetArchiveContext();
+
+// Frees the four tables in the order pool, order, records, entries; each only
+// if it was allocated. Safe to call more than once.
+void FreeArchiveTables();

@@ -1,0 +1,65 @@
+#include "archive/records.h"
+
+void LoadEndRecord(const uint8_t* bytes, EndRecord* record) {
+    record->signature = ReadLe32(bytes + 0);
+    record->diskNumber = ReadLe16(bytes + 4);
+    record->directoryDisk = ReadLe16(bytes + 6);
+    record->diskEntries = ReadLe16(bytes + 8);
+    record->totalEntries = ReadLe16(bytes + 10);
+    record->directorySize = ReadLe32(bytes + 12);
+    record->directoryOffset = ReadLe32(bytes + 16);
+    record->commentLength = ReadLe16(bytes + 20);
+}
+
+void StoreEndRecord(const EndRecord& record, uint8_t* bytes) {
+    WriteLe32(bytes + 0, record.signature);
+    WriteLe16(bytes + 4, record.diskNumber);
+    WriteLe16(bytes + 6, record.directoryDisk);
+    WriteLe16(bytes + 8, record.diskEntries);
+    WriteLe16(bytes + 10, record.totalEntries);
+    WriteLe32(bytes + 12, record.directorySize);
+    WriteLe32(bytes + 16, record.directoryOffset);
+    WriteLe16(bytes + 20, record.commentLength);
+}
+
+void LoadCentralHeader(const uint8_t* bytes, CentralRecord* record) {
+    record->signature = ReadLe32(bytes + 0);
+    record->madeByVersion = bytes[4];
+    record->madeByHost = bytes[5];
+    record->neededVersion = ReadLe16(bytes + 6);
+    record->flags = ReadLe16(bytes + 8);
+    record->method = ReadLe16(bytes + 10);
+    record->modTime = ReadLe16(bytes + 12);
+    record->modDate = ReadLe16(bytes + 14);
+    record->crc32 = ReadLe32(bytes + 16);
+    record->compressedSize = ReadLe32(bytes + 20);
+    record->uncompressedSize = ReadLe32(bytes + 24);
+    record->nameLength = ReadLe16(bytes + 28);
+    record->extraLength = ReadLe16(bytes + 30);
+    record->commentLength = ReadLe16(bytes + 32);
+    record->diskNumberStart = ReadLe16(bytes + 34);
+    record->internalAttributes = ReadLe16(bytes + 36);
+    record->externalAttributes = ReadLe32(bytes + 38);
+    record->localHeaderOffset = ReadLe32(bytes + 42);
+}
+
+void StoreCentralHeader(const CentralRecord& record, uint8_t* bytes) {
+    WriteLe32(bytes + 0, record.signature);
+    bytes[4] = record.madeByVersion;
+    bytes[5] = record.madeByHost;
+    WriteLe16(bytes + 6, record.neededVersion);
+    WriteLe16(bytes + 8, record.flags);
+    WriteLe16(bytes + 10, record.method);
+    WriteLe16(bytes + 12, record.modTime);
+    WriteLe16(bytes + 14, record.modDate);
+    WriteLe32(bytes + 16, record.crc32);
+    WriteLe32(bytes + 20, record.compressedSize);
+    WriteLe32(bytes + 24, record.uncompressedSize);
+    WriteLe16(bytes + 28, record.nameLength);
+    WriteLe16(bytes + 30, record.extraLength);
+    WriteLe16(bytes + 32, record.commentLength);
+    WriteLe16(bytes + 34, record.diskNumberStart);
+    WriteLe16(bytes + 36, record.internalAttributes);
+    WriteLe32(bytes + 38, record.externalAttributes);
+    WriteLe32(bytes + 42, record.localHeaderOffset);
+}

@@ -1,0 +1,48 @@
+// Runs the built arcpeek binary and captures what it printed, and gives each
+// test a scratch folder of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolRun {
+    int exitCode = -1;    // -1 when the process did not exit normally
+    std::string output;   // standard output, byte for byte
+    std::string errors;   // standard error
+};
+
+// Runs arcpeek with `args` in `workDir` (the current folder when empty).
+// Standard input is /dev/null; standard output is a pipe.
+ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& workDir = "");
+
+// Runs any program found on PATH the same way; exitCode 127 if it is missing.
+ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir = "");
+
+// True when `program` is found on PATH.
+bool HaveProgram(const std::string& program);
+
+// A scratch folder that is removed with everything in it when it goes away.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    // path() + "/" + name
+    std::string File(const std::string& name) const;
+    // Writes `bytes` to File(name) and returns that path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
+    // The names in the folder, sorted.
+    std::vector<std::string> List() const;
+
+private:
+    std::string path_;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Formats bytes as "41 82 A0" for failure messages.
+std::string Hex(const std::string& bytes);

@@ -1,0 +1,141 @@
+#include "support/zip_builder.h"
+
+#include "archive/crc32.h"
+
+namespace {
+
+void Append16(std::string& out, uint16_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>(v >> 8));
+}
+
+void Append32(std::string& out, uint32_t v) {
+    Append16(out, static_cast<uint16_t>(v & 0xFFFF));
+    Append16(out, static_cast<uint16_t>(v >> 16));
+}
+
+uint32_t CrcOf(const ZipEntrySpec& e) {
+    return e.crc32 ? *e.crc32 : Crc32(0, e.data.data(), e.data.size());
+}
+
+uint32_t CompressedSizeOf(const ZipEntrySpec& e) {
+    return e.compressedSize ? *e.compressedSize : static_cast<uint32_t>(e.data.size());
+}
+
+uint32_t UncompressedSizeOf(const ZipEntrySpec& e) {
+    return e.uncompressedSize ? *e.uncompressedSize : static_cast<uint32_t>(e.data.size());
+}
+
+uint16_t FlagsOf(const ZipEntrySpec& e) {
+    return static_cast<uint16_t>(e.flags | (e.descriptor ? 0x0008 : 0));
+}
+
+void AppendLocalSection(std::string& out, const ZipEntrySpec& e) {
+    const std::string& name = e.localName ? *e.localName : e.name;
+    const std::string& extra = e.localExtra ? *e.localExtra : e.extra;
+    Append32(out, 0x04034B50);
+    Append16(out, e.neededVersion);
+    Append16(out, e.localFlags ? *e.localFlags : FlagsOf(e));
+    Append16(out, e.method);
+    Append16(out, e.modTime);
+    Append16(out, e.modDate);
+    Append32(out, e.descriptor ? 0 : CrcOf(e));
+    Append32(out, e.descriptor ? 0 : CompressedSizeOf(e));
+    Append32(out, e.descriptor ? 0 : UncompressedSizeOf(e));
+    Append16(out, static_cast<uint16_t>(name.size()));
+    Append16(out, static_cast<uint16_t>(extra.size()));
+    out += name;
+    out += extra;
+    out += e.data;
+    if (e.descriptor) {
+        if (e.descriptorSignature) Append32(out, 0x08074B50);
+        Append32(out, CrcOf(e));
+        Append32(out, CompressedSizeOf(e));
+        Append32(out, UncompressedSizeOf(e));
+    }
+}
+
+void AppendCentralHeader(std::string& out, const ZipEntrySpec& e, uint32_t localOffset) {
+    Append32(out, 0x02014B50);
+    out.push_back(static_cast<char>(e.madeByVersion));
+    out.push_back(static_cast<char>(e.madeByHost));
+    Append16(out, e.neededVersion);
+    Append16(out, FlagsOf(e));
+    Append16(out, e.method);
+    Append16(out, e.modTime);
+    Append16(out, e.modDate);
+    Append32(out, CrcOf(e));
+    Append32(out, CompressedSizeOf(e));
+    Append32(out, UncompressedSizeOf(e));
+    Append16(out, e.centralNameLength ? *e.centralNameLength
+                                      : static_cast<uint16_t>(e.name.size()));
+    Append16(out, static_cast<uint16_t>(e.extra.size()));
+    Append16(out, static_cast<uint16_t>(e.comment.size()));
+    Append16(out, 0);
+    Append16(out, e.internalAttributes);
+    Append32(out, e.externalAttributes);
+    Append32(out, e.localHeaderOffset ? *e.localHeaderOffset : localOffset);
+    out += e.name;
+    out += e.extra;
+    out += e.comment;
+    out += e.junkAfterCentral;
+}
+
+}  // namespace
+
+std::string BuildZip(const ZipArchiveSpec& spec) {
+    std::string out = spec.prefix;
+    std::vector<uint32_t> offsets;
+    for (const ZipEntrySpec& e : spec.entries) {
+        offsets.push_back(static_cast<uint32_t>(out.size()));
+        if (spec.withLocalSections) AppendLocalSection(out, e);
+    }
+    const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
+    for (size_t i = 0; i < spec.entries.size(); ++i) {
+        AppendCentralHeader(out, spec.entries[i], offsets[i]);
+    }
+    const uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryOffset;
+    const uint16_t count = static_cast<uint16_t>(spec.entries.size());
+    Append32(out, 0x06054B50);
+    Append16(out, spec.diskNumber.value_or(0));
+    Append16(out, spec.directoryDisk.value_or(0));
+    Append16(out, spec.diskEntries.value_or(count));
+    Append16(out, spec.totalEntries.value_or(count));
+    Append32(out, spec.directorySize.value_or(directorySize));
+    Append32(out, spec.directoryOffset.value_or(directoryOffset));
+    Append16(out, spec.commentLength.value_or(static_cast<uint16_t>(spec.comment.size())));
+    out += spec.comment;
+    out += spec.trailing;
+    return out;
+}
+
+std::string BuildZipWithNames(const std::vector<std::string>& names, const std::string& comment) {
+    ZipArchiveSpec spec;
+    for (const std::string& name : names) {
+        ZipEntrySpec e;
+        e.name = name;
+        e.data = name;
+        spec.entries.push_back(e);
+    }
+    spec.comment = comment;
+    return BuildZip(spec);
+}
+
+void PutLe16(std::string& bytes, size_t offset, uint16_t value) {
+    bytes[offset] = static_cast<char>(value & 0xFF);
+    bytes[offset + 1] = static_cast<char>(value >> 8);
+}
+
+void PutLe32(std::string& bytes, size_t offset, uint32_t value) {
+    PutLe16(bytes, offset, static_cast<uint16_t>(value & 0xFFFF));
+    PutLe16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
+}
+
+uint16_t GetLe16(const std::string& bytes, size_t offset) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[offset]) |
+                                 static_cast<uint8_t>(bytes[offset + 1]) << 8);
+}
+
+uint32_t GetLe32(const std::string& bytes, size_t offset) {
+    return GetLe16(bytes, offset) | static_cast<uint32_t>(GetLe16(bytes, offset + 2)) << 16;
+}

@@ -1,0 +1,71 @@
+// A byte-exact ZIP writer for tests. Every field can be set or overridden, so
+// tests can build sound archives and precisely damaged ones. Entries are
+// stored (no compression): the data given is written as is.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ZipEntrySpec {
+    std::string name;                      // stored name bytes (central header)
+    std::optional<std::string> localName;  // local header name, when it differs
+    std::string extra;                     // central extra field
+    std::optional<std::string> localExtra; // local extra field, when it differs
+    std::string comment;                   // entry comment bytes
+    std::string data;                      // the entry's stored bytes
+
+    uint8_t madeByVersion = 20;
+    uint8_t madeByHost = 0;
+    uint16_t neededVersion = 20;
+    uint16_t flags = 0;
+    std::optional<uint16_t> localFlags;  // local header flags, when they differ
+    uint16_t method = 0;
+    uint16_t modTime = 0x6000;  // 12:00:00
+    uint16_t modDate = 0x4243;  // 2013-02-03
+    std::optional<uint32_t> crc32;       // default: CRC-32 of data
+    std::optional<uint32_t> compressedSize;
+    std::optional<uint32_t> uncompressedSize;
+    uint16_t internalAttributes = 0;
+    uint32_t externalAttributes = 0;
+
+    // Bit 3: sizes and CRC in a data descriptor after the data; the local
+    // header then holds zeros for them.
+    bool descriptor = false;
+    bool descriptorSignature = true;  // 16-byte descriptor with 50 4B 07 08
+
+    std::optional<uint32_t> localHeaderOffset;  // override in the central header
+    std::optional<uint16_t> centralNameLength;  // override of the stored field
+    std::string junkAfterCentral;                // bytes after this central header
+};
+
+struct ZipArchiveSpec {
+    std::vector<ZipEntrySpec> entries;
+    std::string comment;
+    std::string prefix;    // bytes before the first local header
+    std::string trailing;  // bytes after the archive comment
+    bool withLocalSections = true;  // false: central directory only
+
+    std::optional<uint16_t> diskNumber;
+    std::optional<uint16_t> directoryDisk;
+    std::optional<uint16_t> diskEntries;
+    std::optional<uint16_t> totalEntries;
+    std::optional<uint32_t> directorySize;
+    std::optional<uint32_t> directoryOffset;
+    std::optional<uint16_t> commentLength;
+};
+
+// Returns the bytes of the archive described by `spec`.
+std::string BuildZip(const ZipArchiveSpec& spec);
+
+// Shorthand: an archive of stored entries with the given names, each holding
+// its name as data.
+std::string BuildZipWithNames(const std::vector<std::string>& names,
+                              const std::string& comment = "");
+
+// Little-endian helpers for tests that patch archive bytes.
+void PutLe16(std::string& bytes, size_t offset, uint16_t value);
+void PutLe32(std::string& bytes, size_t offset, uint32_t value);
+uint16_t GetLe16(const std::string& bytes, size_t offset);
+uint32_t GetLe32(const std::string& bytes, size_t offset);
