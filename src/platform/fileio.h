@@ -1,0 +1,97 @@
+// File services of the rewrite: opening and creating files, exact transfers,
+// fast copies, flushing to disk and the atomic replacement of one file by
+// another. Every operation returns 0 on success, the system's error number
+// (errno; GetLastError on Windows) on failure, or ShortTransfer when a read,
+// write or copy moved fewer bytes than asked for.
+//
+// A fault seam lets tests make the k-th operation of chosen kinds fail.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// An open file: a descriptor on POSIX, a HANDLE on Windows. -1 when closed.
+struct FileHandle {
+    intptr_t value = -1;
+};
+
+// Returned when a transfer ended early (end of file, a full disk that wrote
+// part of a block). The system gave no error number for it.
+constexpr int ShortTransfer = -1;
+
+// Kinds of operations, as bits, for the fault seam.
+enum FileOperation : unsigned {
+    FileOpOpen = 1u << 0,       // OpenForReading, OpenForUpdate
+    FileOpCreate = 1u << 1,     // CreateFreshFile
+    FileOpRead = 1u << 2,       // ReadExact
+    FileOpWrite = 1u << 3,      // WriteAll
+    FileOpFlush = 1u << 4,      // FlushToDisk
+    FileOpCopy = 1u << 5,       // CopyBytes, CopyWholeFile
+    FileOpSeek = 1u << 6,       // SeekTo
+    FileOpTruncate = 1u << 7,   // SetEndOfFileHere
+    FileOpReplace = 1u << 8,    // ReplaceFileAtomically
+    FileOpRemove = 1u << 9,     // RemoveFile
+    FileOpMetadata = 1u << 10,  // CopyPermissions, FileSize, ResolveFilePath
+    FileOpAll = (1u << 11) - 1,
+};
+
+// Which end of a copy failed.
+enum CopySide : int {
+    CopySource = 0,
+    CopyDestination = 1,
+};
+
+// Opens an existing file for reading from its start, hinting sequential use.
+int OpenForReading(const char* path, FileHandle* file);
+// Opens an existing file for reading and writing.
+int OpenForUpdate(const char* path, FileHandle* file);
+// Creates a new, empty file for writing, readable and writable by its owner
+// only. A file already at `path` is removed first; a symbolic link there is
+// removed, never followed.
+int CreateFreshFile(const char* path, FileHandle* file);
+// Closes the file if it is open; the handle becomes closed.
+void CloseFile(FileHandle* file);
+
+// Reads exactly `length` bytes at the current position.
+int ReadExact(FileHandle file, void* buffer, size_t length);
+// Writes all `length` bytes at the current position.
+int WriteAll(FileHandle file, const void* bytes, size_t length);
+// Moves the current position to `offset` from the start.
+int SeekTo(FileHandle file, uint64_t offset);
+// Makes the file end at the current position.
+int SetEndOfFileHere(FileHandle file);
+// Writes the file's data and metadata through to the disk.
+int FlushToDisk(FileHandle file);
+// Stores the size of the open file in `size`.
+int FileSize(FileHandle file, uint64_t* size);
+
+// Copies `length` bytes from the current position of `from` to the current
+// position of `to`, advancing both, in large blocks or inside the kernel. On
+// failure `failedSide` tells which file the error belongs to.
+int CopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide);
+// Makes `to` (empty, just created) a copy of the whole of `from`, sharing the
+// blocks where the file system can (reflink). Both positions end at the end.
+// Fails with ShortTransfer unless exactly the size of `from` was copied.
+int CopyWholeFile(FileHandle from, FileHandle to);
+// Gives `to` the permission bits (and, where allowed, the owner) of `from`.
+int CopyPermissions(FileHandle from, FileHandle to);
+
+// Atomically puts the file at `replacement` in the place of `target` and
+// makes the change durable; afterwards `replacement` no longer exists. On
+// failure `target` is as it was.
+int ReplaceFileAtomically(const char* replacement, const char* target);
+// Removes the file at `path`; a file that is already gone counts as removed.
+int RemoveFile(const char* path);
+// Resolves symbolic links: `resolved` receives the path of the file itself.
+int ResolveFilePath(const char* path, std::string* resolved);
+
+// Fault seam for tests. Counts the operations of the kinds in `operations`
+// from now on; the k-th of them (from 1; 0 = none) fails with `error`. With
+// ShortTransfer a read, write or copy moves part of its bytes and then
+// reports a short transfer; other operations fail with EIO instead.
+void ArmFileFault(unsigned operations, long k, int error);
+// Stops counting and injecting.
+void DisarmFileFault();
+// Operations of the armed kinds seen since ArmFileFault.
+long FileFaultCount();

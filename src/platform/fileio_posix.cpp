@@ -1,0 +1,382 @@
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/fileio.h"
+
+namespace {
+
+// Largest piece handed to one copy_file_range, read or write call.
+constexpr size_t KernelCopyChunk = size_t{1} << 30;
+constexpr size_t BufferCopyChunk = size_t{1} << 20;
+
+struct FaultSeam {
+    unsigned operations;
+    long failAt;
+    int error;
+    long count;
+};
+
+FaultSeam seam;
+
+enum FaultOutcome { NoFault, FailNow, TransferPart };
+
+// Counts an operation of kind `op` and tells whether it is the one to fail.
+FaultOutcome CheckFault(FileOperation op, int* error) {
+    if ((seam.operations & op) == 0)
+        return NoFault;
+    ++seam.count;
+    if (seam.failAt == 0 || seam.count != seam.failAt)
+        return NoFault;
+    if (seam.error != ShortTransfer) {
+        *error = seam.error;
+        return FailNow;
+    }
+    bool transfers = op == FileOpRead || op == FileOpWrite || op == FileOpCopy;
+    *error = transfers ? ShortTransfer : EIO;
+    return transfers ? TransferPart : FailNow;
+}
+
+int Fd(FileHandle file) {
+    return static_cast<int>(file.value);
+}
+
+int ReadSome(int fd, uint8_t* buffer, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = ::read(fd, buffer + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ShortTransfer;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int WriteSome(int fd, const uint8_t* bytes, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = ::write(fd, bytes + done, length - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return ShortTransfer;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Errors of copy_file_range that only mean "not here": copy another way.
+bool KernelCopyUnavailable(int error) {
+    return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP ||
+           error == EBADF || error == ETXTBSY;
+}
+
+// Errors that belong to the file being written.
+bool DestinationError(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS || error == EPERM;
+}
+
+// Copies through a buffer; `copied` counts the bytes moved.
+int CopyThroughBuffer(int from, int to, uint64_t length, CopySide* failedSide) {
+    static uint8_t buffer[BufferCopyChunk];
+    while (length > 0) {
+        size_t chunk = length < BufferCopyChunk ? static_cast<size_t>(length) : BufferCopyChunk;
+        ssize_t n = ::read(from, buffer, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            *failedSide = CopySource;
+            return n < 0 ? errno : ShortTransfer;
+        }
+        int r = WriteSome(to, buffer, static_cast<size_t>(n));
+        if (r != 0) {
+            *failedSide = CopyDestination;
+            return r;
+        }
+        length -= static_cast<uint64_t>(n);
+    }
+    return 0;
+}
+
+// Copies inside the kernel while it can, then through a buffer.
+int CopyRange(int from, int to, uint64_t length, CopySide* failedSide) {
+    while (length > 0) {
+        size_t chunk = length < KernelCopyChunk ? static_cast<size_t>(length) : KernelCopyChunk;
+        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && KernelCopyUnavailable(errno))
+            return CopyThroughBuffer(from, to, length, failedSide);
+        if (n < 0) {
+            *failedSide = DestinationError(errno) ? CopyDestination : CopySource;
+            return errno;
+        }
+        if (n == 0) {
+            *failedSide = CopySource;
+            return ShortTransfer;
+        }
+        length -= static_cast<uint64_t>(n);
+    }
+    return 0;
+}
+
+int SizeOfFd(int fd, uint64_t* size) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return errno;
+    *size = static_cast<uint64_t>(info.st_size);
+    return 0;
+}
+
+// Shares the blocks of `from` with `to` where the file system can.
+bool CloneWholeFile(int from, int to) {
+    return ::ioctl(to, FICLONE, from) == 0;
+}
+
+// Makes a rename in the folder holding `path` durable. Best effort: the
+// rename has happened either way.
+void FlushFolderOf(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    std::string folder = slash == nullptr ? std::string(".") : std::string(path, slash);
+    if (folder.empty())
+        folder = "/";
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+int OpenForReading(const char* path, FileHandle* file) {
+    int error = 0;
+    if (CheckFault(FileOpOpen, &error) != NoFault)
+        return error;
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    file->value = fd;
+    return 0;
+}
+
+int OpenForUpdate(const char* path, FileHandle* file) {
+    int error = 0;
+    if (CheckFault(FileOpOpen, &error) != NoFault)
+        return error;
+    int fd = ::open(path, O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    file->value = fd;
+    return 0;
+}
+
+int CreateFreshFile(const char* path, FileHandle* file) {
+    int error = 0;
+    if (CheckFault(FileOpCreate, &error) != NoFault)
+        return error;
+    if (::unlink(path) != 0 && errno != ENOENT)
+        return errno;
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return errno;
+    file->value = fd;
+    return 0;
+}
+
+void CloseFile(FileHandle* file) {
+    if (file->value >= 0)
+        ::close(Fd(*file));
+    file->value = -1;
+}
+
+int ReadExact(FileHandle file, void* buffer, size_t length) {
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpRead, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
+        return ShortTransfer;
+    }
+    return ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length);
+}
+
+int WriteAll(FileHandle file, const void* bytes, size_t length) {
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpWrite, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length / 2);
+        return ShortTransfer;
+    }
+    return WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+}
+
+int SeekTo(FileHandle file, uint64_t offset) {
+    int error = 0;
+    if (CheckFault(FileOpSeek, &error) != NoFault)
+        return error;
+    if (offset > static_cast<uint64_t>(LLONG_MAX))
+        return EINVAL;
+    if (::lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0)
+        return errno;
+    return 0;
+}
+
+int SetEndOfFileHere(FileHandle file) {
+    int error = 0;
+    if (CheckFault(FileOpTruncate, &error) != NoFault)
+        return error;
+    off_t here = ::lseek(Fd(file), 0, SEEK_CUR);
+    if (here < 0)
+        return errno;
+    if (::ftruncate(Fd(file), here) != 0)
+        return errno;
+    return 0;
+}
+
+int FlushToDisk(FileHandle file) {
+    int error = 0;
+    if (CheckFault(FileOpFlush, &error) != NoFault)
+        return error;
+    while (::fsync(Fd(file)) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+int FileSize(FileHandle file, uint64_t* size) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    return SizeOfFd(Fd(file), size);
+}
+
+int CopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide) {
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpCopy, &error);
+    *failedSide = CopySource;
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        CopyRange(Fd(from), Fd(to), length / 2, failedSide);
+        *failedSide = CopyDestination;
+        return ShortTransfer;
+    }
+    return CopyRange(Fd(from), Fd(to), length, failedSide);
+}
+
+int CopyWholeFile(FileHandle from, FileHandle to) {
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpCopy, &error);
+    if (fault == FailNow)
+        return error;
+    uint64_t size = 0;
+    int r = SizeOfFd(Fd(from), &size);
+    if (r != 0)
+        return r;
+    CopySide side = CopySource;
+    if (fault == TransferPart) {
+        CopyRange(Fd(from), Fd(to), size / 2, &side);
+        return ShortTransfer;
+    }
+    if (::lseek(Fd(from), 0, SEEK_SET) < 0 || ::lseek(Fd(to), 0, SEEK_SET) < 0)
+        return errno;
+    if (CloneWholeFile(Fd(from), Fd(to))) {
+        if (::lseek(Fd(from), 0, SEEK_END) < 0 || ::lseek(Fd(to), 0, SEEK_END) < 0)
+            return errno;
+    } else {
+        r = CopyRange(Fd(from), Fd(to), size, &side);
+        if (r != 0)
+            return r;
+    }
+    // The copy is whole only if both files now have the size `from` had.
+    uint64_t sourceAfter = 0;
+    uint64_t copied = 0;
+    if ((r = SizeOfFd(Fd(from), &sourceAfter)) != 0)
+        return r;
+    if ((r = SizeOfFd(Fd(to), &copied)) != 0)
+        return r;
+    if (sourceAfter != size || copied != size)
+        return ShortTransfer;
+    return 0;
+}
+
+int CopyPermissions(FileHandle from, FileHandle to) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    struct stat info;
+    if (::fstat(Fd(from), &info) != 0)
+        return errno;
+    struct stat mine;
+    if (::fstat(Fd(to), &mine) != 0)
+        return errno;
+    // Only a privileged process can give a file away; others keep their own.
+    if (info.st_uid != mine.st_uid || info.st_gid != mine.st_gid) {
+        (void)::fchown(Fd(to), info.st_uid, info.st_gid);
+    }
+    if (::fchmod(Fd(to), info.st_mode & 07777) != 0)
+        return errno;
+    return 0;
+}
+
+int ReplaceFileAtomically(const char* replacement, const char* target) {
+    int error = 0;
+    if (CheckFault(FileOpReplace, &error) != NoFault)
+        return error;
+    if (::rename(replacement, target) != 0)
+        return errno;
+    FlushFolderOf(target);
+    return 0;
+}
+
+int RemoveFile(const char* path) {
+    int error = 0;
+    if (CheckFault(FileOpRemove, &error) != NoFault)
+        return error;
+    if (::unlink(path) != 0 && errno != ENOENT)
+        return errno;
+    return 0;
+}
+
+int ResolveFilePath(const char* path, std::string* resolved) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    char* real = ::realpath(path, nullptr);
+    if (real == nullptr)
+        return errno;
+    resolved->assign(real);
+    std::free(real);
+    return 0;
+}
+
+void ArmFileFault(unsigned operations, long k, int error) {
+    seam = FaultSeam{operations, k, error, 0};
+}
+
+void DisarmFileFault() {
+    seam = FaultSeam{0, 0, 0, 0};
+}
+
+long FileFaultCount() {
+    return seam.count;
+}

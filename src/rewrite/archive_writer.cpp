@@ -1,0 +1,280 @@
+#include "rewrite/archive_writer.h"
+
+#include "archive/context.h"
+#include "archive/records.h"
+#include "rewrite/extra_fields.h"
+#include "rewrite/layout_check.h"
+#include "rewrite/rewrite.h"
+
+namespace {
+
+// A local header with the longest name and extra field the format allows.
+constexpr size_t HeaderBufferSize = LocalHeaderSize + 0xFFFF + 0xFFFF;
+uint8_t headerBuffer[HeaderBufferSize];
+
+// Flag bits a Shift-JIS name keeps: bit 11 (UTF-8) and all above it go.
+constexpr uint16_t ShiftJisFlagMask = 0x07FF;
+constexpr uint64_t ShortDescriptorSize = 12;
+// A ZIP64 descriptor holds 8-byte sizes: 8 bytes more than we copy.
+constexpr uint64_t Zip64DescriptorExcess = 8;
+
+struct Walk {
+    FileHandle archive;
+    FileHandle temp;
+    uint64_t inputPosition;  // bytes of the archive read so far
+    uint64_t outputOffset;   // bytes of the new archive written so far
+    int* errorDetail;
+};
+
+// What the rewrite uses of a local header.
+struct LocalHeaderView {
+    uint16_t flags;
+    uint16_t nameLength;
+    uint16_t extraLength;
+    uint32_t compressedSize;
+    uint32_t uncompressedSize;
+};
+
+int Failed(int code, int ioResult, int* errorDetail) {
+    *errorDetail = ioResult > 0 ? ioResult : 0;
+    return code;
+}
+
+int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
+    if (length == 0)
+        return 0;
+    int r = ReadExact(walk->archive, buffer, length);
+    if (r != 0)
+        return Failed(code, r, walk->errorDetail);
+    walk->inputPosition += length;
+    return 0;
+}
+
+int WriteStep(Walk* walk, const void* bytes, size_t length, int code) {
+    if (length == 0)
+        return 0;
+    int r = WriteAll(walk->temp, bytes, length);
+    if (r != 0)
+        return Failed(code, r, walk->errorDetail);
+    walk->outputOffset += length;
+    return 0;
+}
+
+uint16_t NewFlags(uint16_t localFlags, const EntryPlan& entry) {
+    if (!entry.nameChanges)
+        return localFlags;
+    if (context.targetEncoding == Utf8)
+        return static_cast<uint16_t>(localFlags | FlagUtf8);
+    return static_cast<uint16_t>(localFlags & ShiftJisFlagMask);
+}
+
+// Where the section after the i-th one must start.
+uint64_t NextSectionStart(const RewritePlan& plan, int i) {
+    if (i + 1 < plan.entryCount)
+        return context.order[i + 1]->localHeaderOffset;
+    return context.endRecord.directoryOffset;
+}
+
+UnicodeFieldRule RuleFor(const RewritePlan& plan, int changes, ArenaText stored, ArenaText utf8) {
+    UnicodeFieldRule rule{};
+    rule.applies = changes;
+    rule.stored = PlanBytes(plan, stored);
+    rule.storedLength = stored.length;
+    rule.utf8 = utf8.present ? PlanBytes(plan, utf8) : nullptr;
+    rule.utf8Length = utf8.length;
+    return rule;
+}
+
+// Reads the local header, its name and its extra field into headerBuffer.
+int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
+    int r = ReadStep(walk, headerBuffer, LocalHeaderSize, LocalHeaderReadFailed);
+    if (r != 0)
+        return r;
+    if (ReadLe32(headerBuffer) != LocalHeaderSignature)
+        return BadLocalSignature;
+    view->flags = ReadLe16(headerBuffer + LocalFlagsOffset);
+    view->nameLength = ReadLe16(headerBuffer + LocalNameLengthOffset);
+    view->extraLength = ReadLe16(headerBuffer + LocalExtraLengthOffset);
+    view->compressedSize = ReadLe32(headerBuffer + LocalCompressedSizeOffset);
+    view->uncompressedSize = ReadLe32(headerBuffer + LocalUncompressedSizeOffset);
+    if (view->compressedSize == 0xFFFFFFFFu || view->uncompressedSize == 0xFFFFFFFFu) {
+        return Zip64Unsupported;
+    }
+    uint8_t* name = headerBuffer + LocalHeaderSize;
+    r = ReadStep(walk, name, view->nameLength, LocalNameReadFailed);
+    if (r != 0)
+        return r;
+    uint8_t* extra = name + view->nameLength;
+    r = ReadStep(walk, extra, view->extraLength, LocalExtraReadFailed);
+    if (r != 0)
+        return r;
+    if (ExtraHasField(extra, view->extraLength, Zip64ExtraId))
+        return Zip64Unsupported;
+    return 0;
+}
+
+// Writes the local header with the new flags, name and extra field. The
+// name always comes from the plan, with its own length.
+int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
+                     const LocalHeaderView& view) {
+    uint8_t* extra = headerBuffer + LocalHeaderSize + view.nameLength;
+    UnicodeFieldRule nameRule = RuleFor(plan, entry->nameChanges, entry->name, entry->nameUtf8);
+    UnicodeFieldRule commentRule =
+        RuleFor(plan, entry->commentChanges, entry->comment, entry->commentUtf8);
+    size_t kept = FilterUnicodeFields(extra, view.extraLength, nameRule, commentRule, extra);
+
+    entry->flags = NewFlags(view.flags, *entry);
+    entry->localHeaderOffset = static_cast<uint32_t>(walk->outputOffset);
+    WriteLe16(headerBuffer + LocalFlagsOffset, entry->flags);
+    WriteLe16(headerBuffer + LocalNameLengthOffset, static_cast<uint16_t>(entry->name.length));
+    WriteLe16(headerBuffer + LocalExtraLengthOffset, static_cast<uint16_t>(kept));
+
+    int r = WriteStep(walk, headerBuffer, LocalHeaderSize, LocalHeaderWriteFailed);
+    if (r == 0) {
+        r = WriteStep(walk, PlanBytes(plan, entry->name), entry->name.length, LocalNameWriteFailed);
+    }
+    if (r == 0)
+        r = WriteStep(walk, extra, kept, LocalExtraWriteFailed);
+    return r;
+}
+
+int CopyEntryData(Walk* walk, uint64_t length) {
+    if (length == 0)
+        return 0;
+    CopySide side = CopySource;
+    int r = CopyBytes(walk->archive, walk->temp, length, &side);
+    if (r != 0) {
+        return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r, walk->errorDetail);
+    }
+    walk->inputPosition += length;
+    walk->outputOffset += length;
+    return 0;
+}
+
+// Copies a data descriptor of 12 bytes, or 16 when it starts with its
+// signature.
+int CopyDescriptor(Walk* walk) {
+    uint8_t bytes[8];
+    int r = ReadStep(walk, bytes, 4, DescriptorStartReadFailed);
+    if (r == 0)
+        r = WriteStep(walk, bytes, 4, DescriptorStartWriteFailed);
+    if (r != 0)
+        return r;
+    if (ReadLe32(bytes) == DescriptorSignature) {
+        r = ReadStep(walk, bytes, 4, DescriptorCrcReadFailed);
+        if (r == 0)
+            r = WriteStep(walk, bytes, 4, DescriptorCrcWriteFailed);
+        if (r != 0)
+            return r;
+    }
+    r = ReadStep(walk, bytes, 8, DescriptorSizesReadFailed);
+    if (r == 0)
+        r = WriteStep(walk, bytes, 8, DescriptorSizesWriteFailed);
+    return r;
+}
+
+// A section must end exactly where the next one (or the directory) starts.
+int CheckSectionEnd(const Walk& walk, uint64_t next, bool hasDescriptor) {
+    if (walk.inputPosition == next)
+        return 0;
+    if (hasDescriptor && walk.inputPosition < next &&
+        next - walk.inputPosition == Zip64DescriptorExcess) {
+        return Zip64Unsupported;
+    }
+    return LayoutUnsupported;
+}
+
+int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
+    const CentralRecord& record = *context.order[i];
+    EntryPlan* entry = &plan->entries[i];
+    if (walk->outputOffset > LargestStoredOffset)
+        return ArchiveTooLarge;
+    LocalHeaderView view{};
+    int r = ReadLocalHeader(walk, &view);
+    if (r != 0)
+        return r;
+
+    bool hasDescriptor = (view.flags & FlagDataDescriptor) != 0;
+    uint64_t dataLength = hasDescriptor ? record.compressedSize : view.compressedSize;
+    uint64_t next = NextSectionStart(*plan, i);
+    uint64_t leastEnd =
+        walk->inputPosition + dataLength + (hasDescriptor ? ShortDescriptorSize : 0);
+    if (leastEnd > next)
+        return LayoutUnsupported;
+
+    r = WriteLocalHeader(walk, *plan, entry, view);
+    if (r == 0)
+        r = CopyEntryData(walk, dataLength);
+    if (r == 0 && hasDescriptor)
+        r = CopyDescriptor(walk);
+    if (r == 0)
+        r = CheckSectionEnd(*walk, next, hasDescriptor);
+    return r;
+}
+
+int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
+    CentralRecord header = *entry.record;
+    header.flags = entry.flags;
+    header.nameLength = static_cast<uint16_t>(entry.name.length);
+    header.extraLength = static_cast<uint16_t>(entry.centralExtra.length);
+    header.commentLength = static_cast<uint16_t>(entry.comment.length);
+    header.localHeaderOffset = entry.localHeaderOffset;
+    uint8_t bytes[CentralHeaderSize];
+    StoreCentralHeader(header, bytes);
+
+    int r = WriteStep(walk, bytes, CentralHeaderSize, CentralHeaderWriteFailed);
+    if (r == 0) {
+        r = WriteStep(walk, PlanBytes(plan, entry.name), entry.name.length, CentralNameWriteFailed);
+    }
+    if (r == 0) {
+        r = WriteStep(walk, PlanBytes(plan, entry.centralExtra), entry.centralExtra.length,
+                      CentralExtraWriteFailed);
+    }
+    if (r == 0) {
+        r = WriteStep(walk, PlanBytes(plan, entry.comment), entry.comment.length,
+                      EntryCommentWriteFailed);
+    }
+    return r;
+}
+
+int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset) {
+    uint64_t directorySize = walk->outputOffset - directoryOffset;
+    if (directorySize > LargestStoredOffset)
+        return ArchiveTooLarge;
+    EndRecord end = context.endRecord;
+    end.directorySize = static_cast<uint32_t>(directorySize);
+    end.directoryOffset = static_cast<uint32_t>(directoryOffset);
+    end.commentLength = static_cast<uint16_t>(plan.archiveComment.length);
+    uint8_t bytes[EndRecordSize];
+    StoreEndRecord(end, bytes);
+    int r = WriteStep(walk, bytes, EndRecordSize, EndRecordWriteFailed);
+    if (r == 0) {
+        r = WriteStep(walk, PlanBytes(plan, plan.archiveComment), plan.archiveComment.length,
+                      ArchiveCommentWriteFailed);
+    }
+    return r;
+}
+
+}  // namespace
+
+int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
+    Walk walk{archive, temp, 0, 0, errorDetail};
+    int r = 0;
+    for (int i = 0; i < plan->entryCount && r == 0; ++i)
+        r = WriteLocalSection(&walk, plan, i);
+    if (r == 0 && plan->entryCount == 0 && context.endRecord.directoryOffset != 0) {
+        r = LayoutUnsupported;
+    }
+    if (r != 0)
+        return r;
+
+    uint64_t directoryOffset = walk.outputOffset;
+    if (directoryOffset > LargestStoredOffset)
+        return ArchiveTooLarge;
+    for (int i = 0; i < plan->entryCount && r == 0; ++i) {
+        r = WriteCentralHeader(&walk, *plan, plan->entries[i]);
+    }
+    if (r == 0)
+        r = WriteEndRecord(&walk, *plan, directoryOffset);
+    return r;
+}

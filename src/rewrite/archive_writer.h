@@ -1,0 +1,13 @@
+// Writes the new archive into the temporary file: the local sections, read
+// from the archive in one sequential pass and copied with their new names,
+// then the central directory and the end record from the plan.
+#pragma once
+
+#include "platform/fileio.h"
+#include "rewrite/rewrite_plan.h"
+
+// `archive` is open for reading at its start, `temp` is empty. Returns 0 or
+// the code of the failed step (43-62, 67-69, 75); errorDetail receives the
+// system's error number where a transfer failed, 0 otherwise. Fills the
+// flags and localHeaderOffset of every entry of the plan.
+int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail);

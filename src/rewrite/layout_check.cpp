@@ -1,0 +1,55 @@
+#include "rewrite/layout_check.h"
+
+#include "archive/context.h"
+#include "archive/records.h"
+#include "rewrite/extra_fields.h"
+#include "rewrite/rewrite.h"
+
+namespace {
+
+constexpr uint32_t Zip64Marker32 = 0xFFFFFFFFu;
+constexpr uint16_t Zip64Marker16 = 0xFFFFu;
+
+bool EndRecordIsZip64(const EndRecord& end) {
+    return end.diskEntries == Zip64Marker16 || end.totalEntries == Zip64Marker16 ||
+           end.directorySize == Zip64Marker32 || end.directoryOffset == Zip64Marker32;
+}
+
+bool RecordIsZip64(const CentralRecord& record) {
+    if (record.compressedSize == Zip64Marker32 || record.uncompressedSize == Zip64Marker32 ||
+        record.localHeaderOffset == Zip64Marker32) {
+        return true;
+    }
+    return record.extraLength > 0 && ExtraHasField(reinterpret_cast<const uint8_t*>(record.extra),
+                                                   record.extraLength, Zip64ExtraId);
+}
+
+// Offsets strictly ascending from 0, every local header before the
+// directory: anything else means a stub, shared or out-of-order sections.
+bool OffsetsTileFromStart(int entryCount) {
+    uint64_t directoryStart = context.endRecord.directoryOffset;
+    for (int i = 0; i < entryCount; ++i) {
+        uint64_t offset = context.order[i]->localHeaderOffset;
+        if (i == 0 && offset != 0)
+            return false;
+        if (i > 0 && offset <= context.order[i - 1]->localHeaderOffset)
+            return false;
+        if (offset + LocalHeaderSize > directoryStart)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int CheckDirectoryLayout(int entryCount) {
+    if (EndRecordIsZip64(context.endRecord))
+        return Zip64Unsupported;
+    for (int i = 0; i < entryCount; ++i) {
+        if (RecordIsZip64(*context.order[i]))
+            return Zip64Unsupported;
+    }
+    if (!OffsetsTileFromStart(entryCount))
+        return LayoutUnsupported;
+    return 0;
+}

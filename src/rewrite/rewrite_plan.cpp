@@ -1,0 +1,256 @@
+#include "rewrite/rewrite_plan.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "jcode/sjis_utf8.h"
+#include "rewrite/extra_fields.h"
+#include "rewrite/rewrite.h"
+
+namespace {
+
+// One converted text at a time: the longest comment with its zero byte.
+constexpr size_t ScratchSize = NewCommentLimit + 1;
+char scratch[ScratchSize];
+
+constexpr size_t ArenaStep = 65536;
+
+int ArenaReserve(TextArena* arena, size_t length) {
+    if (length > UINT32_MAX - arena->used)
+        return RewriteOutOfMemory;
+    if (arena->bytes != nullptr && arena->used + length <= arena->capacity)
+        return 0;
+    size_t capacity = std::max(arena->capacity * 2, arena->used + length + ArenaStep);
+    auto* grown = static_cast<uint8_t*>(std::realloc(arena->bytes, capacity));
+    if (grown == nullptr)
+        return RewriteOutOfMemory;
+    arena->bytes = grown;
+    arena->capacity = capacity;
+    return 0;
+}
+
+int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* text) {
+    int r = ArenaReserve(arena, length);
+    if (r != 0)
+        return r;
+    if (length > 0)
+        std::memcpy(arena->bytes + arena->used, bytes, length);
+    *text = ArenaText{static_cast<uint32_t>(arena->used), static_cast<uint32_t>(length), 1};
+    arena->used += length;
+    return 0;
+}
+
+// A held text with a zero byte inside would be cut short by the conversion.
+bool HeldTextIsWhole(const char* held, size_t heldLength) {
+    return held != nullptr && std::strlen(held) == heldLength;
+}
+
+// Stores the target form of a held Shift-JIS text, at most `limit` bytes.
+int StoreTargetText(const char* held, size_t heldLength, int limit, TextArena* arena,
+                    ArenaText* text) {
+    if (!HeldTextIsWhole(held, heldLength))
+        return LossyTextRefused;
+    if (context.targetEncoding != Utf8) {
+        if (heldLength > static_cast<size_t>(limit))
+            return TargetTextTooLong;
+        return ArenaAppend(arena, held, heldLength, text);
+    }
+    int length = 0;
+    int r = ShiftJisToUtf8(held, scratch, static_cast<size_t>(limit) + 1, &length, NewlineCrLf);
+    if (r == TextTooLong)
+        return TargetTextTooLong;
+    if (r < 0)
+        return TextNotConvertible;
+    return ArenaAppend(arena, scratch, static_cast<size_t>(length), text);
+}
+
+// The UTF-8 form of a new text, which a Unicode field must match. A text
+// with no UTF-8 form has none; its Unicode fields are then left out.
+int StoreUtf8Form(ArenaText stored, TextArena* arena, ArenaText* utf8) {
+    if (context.targetEncoding == Utf8) {
+        *utf8 = stored;
+        return 0;
+    }
+    std::memcpy(scratch, arena->bytes + stored.at, stored.length);
+    scratch[stored.length] = '\0';
+    static char converted[ScratchSize];
+    int length = 0;
+    if (ShiftJisToUtf8(scratch, converted, sizeof converted, &length, NewlineCrLf) < 0) {
+        *utf8 = ArenaText{0, 0, 0};
+        return 0;
+    }
+    return ArenaAppend(arena, converted, static_cast<size_t>(length), utf8);
+}
+
+int PlanName(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
+    if (record.nameLossy)
+        return LossyTextRefused;
+    if (!record.nameConverted)
+        return ArenaAppend(arena, record.name, record.nameLength, &entry->name);
+    entry->nameChanges = 1;
+    int r = StoreTargetText(record.name, record.nameLength, NewNameLimit, arena, &entry->name);
+    if (r != 0)
+        return r;
+    if (entry->name.length == 0)
+        return EmptyName;
+    return StoreUtf8Form(entry->name, arena, &entry->nameUtf8);
+}
+
+int PlanComment(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
+    if (record.commentLength == 0)
+        return 0;
+    if (record.commentLossy)
+        return LossyTextRefused;
+    if (!record.commentConverted) {
+        return ArenaAppend(arena, record.comment, record.commentLength, &entry->comment);
+    }
+    entry->commentChanges = 1;
+    int r = StoreTargetText(record.comment, record.commentLength, NewCommentLimit, arena,
+                            &entry->comment);
+    if (r != 0)
+        return r;
+    return StoreUtf8Form(entry->comment, arena, &entry->commentUtf8);
+}
+
+UnicodeFieldRule RuleFor(const TextArena& arena, int changes, ArenaText stored, ArenaText utf8) {
+    UnicodeFieldRule rule{};
+    rule.applies = changes;
+    rule.stored = arena.bytes + stored.at;
+    rule.storedLength = stored.length;
+    rule.utf8 = utf8.present ? arena.bytes + utf8.at : nullptr;
+    rule.utf8Length = utf8.length;
+    return rule;
+}
+
+// The central extra field as read, less the Unicode fields that no longer
+// describe the new name or comment.
+int PlanCentralExtra(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
+    if (record.extraLength == 0)
+        return 0;
+    int r = ArenaAppend(arena, record.extra, record.extraLength, &entry->centralExtra);
+    if (r != 0)
+        return r;
+    UnicodeFieldRule nameRule = RuleFor(*arena, entry->nameChanges, entry->name, entry->nameUtf8);
+    UnicodeFieldRule commentRule =
+        RuleFor(*arena, entry->commentChanges, entry->comment, entry->commentUtf8);
+    uint8_t* bytes = arena->bytes + entry->centralExtra.at;
+    size_t kept = FilterUnicodeFields(bytes, record.extraLength, nameRule, commentRule, bytes);
+    arena->used -= record.extraLength - kept;
+    entry->centralExtra.length = static_cast<uint32_t>(kept);
+    return 0;
+}
+
+int PlanEntry(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
+    *entry = EntryPlan{};
+    entry->record = &record;
+    int r = PlanName(record, entry, arena);
+    if (r == 0)
+        r = PlanComment(record, entry, arena);
+    if (r == 0)
+        r = PlanCentralExtra(record, entry, arena);
+    return r;
+}
+
+bool SameBytes(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {
+    return aLength == bLength && std::memcmp(a, b, aLength) == 0;
+}
+
+// Entries whose new names are equal must have had equal names before:
+// otherwise one would overwrite the other on extraction.
+int CheckNamesStayDistinct(const RewritePlan& plan) {
+    if (plan.entryCount < 2)
+        return 0;
+    auto* index = static_cast<int*>(std::malloc(sizeof(int) * plan.entryCount));
+    if (index == nullptr)
+        return RewriteOutOfMemory;
+    for (int i = 0; i < plan.entryCount; ++i)
+        index[i] = i;
+    auto nameOf = [&plan](int i) { return plan.entries[i].name; };
+    std::sort(index, index + plan.entryCount, [&](int a, int b) {
+        ArenaText x = nameOf(a);
+        ArenaText y = nameOf(b);
+        int c = std::memcmp(PlanBytes(plan, x), PlanBytes(plan, y), std::min(x.length, y.length));
+        return c != 0 ? c < 0 : x.length < y.length;
+    });
+    int result = 0;
+    for (int k = 1; k < plan.entryCount && result == 0; ++k) {
+        const EntryPlan& a = plan.entries[index[k - 1]];
+        const EntryPlan& b = plan.entries[index[k]];
+        bool newEqual = SameBytes(PlanBytes(plan, a.name), a.name.length, PlanBytes(plan, b.name),
+                                  b.name.length);
+        bool oldEqual =
+            SameBytes(reinterpret_cast<const uint8_t*>(a.record->name), a.record->nameLength,
+                      reinterpret_cast<const uint8_t*>(b.record->name), b.record->nameLength);
+        if (newEqual && !oldEqual)
+            result = DuplicateName;
+    }
+    std::free(index);
+    return result;
+}
+
+int PlanArchiveComment(RewritePlan* plan) {
+    if (context.endRecord.commentLength == 0)
+        return 0;
+    int length = 0;
+    int r = ConvertArchiveComment(scratch, &length);
+    if (r != 0)
+        return r;
+    return ArenaAppend(&plan->arena, scratch, static_cast<size_t>(length), &plan->archiveComment);
+}
+
+}  // namespace
+
+const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text) {
+    return plan.arena.bytes + text.at;
+}
+
+int ConvertArchiveComment(char* output, int* length) {
+    const char* held = context.commentBuffer;
+    if (context.commentLossy)
+        return LossyTextRefused;
+    size_t heldLength = strnlen(held, sizeof context.commentBuffer);
+    if (heldLength == sizeof context.commentBuffer)
+        return LossyTextRefused;
+    if (context.targetEncoding != Utf8) {
+        if (heldLength > static_cast<size_t>(NewCommentLimit))
+            return TargetTextTooLong;
+        std::memcpy(output, held, heldLength + 1);
+        *length = static_cast<int>(heldLength);
+        return 0;
+    }
+    int r =
+        ShiftJisToUtf8(held, output, static_cast<size_t>(NewCommentLimit) + 1, length, NewlineCrLf);
+    if (r == TextTooLong)
+        return TargetTextTooLong;
+    if (r < 0)
+        return TextNotConvertible;
+    return 0;
+}
+
+int BuildRewritePlan(int entryCount, RewritePlan* plan) {
+    *plan = RewritePlan{};
+    plan->entryCount = entryCount;
+    size_t count = entryCount > 0 ? static_cast<size_t>(entryCount) : 1;
+    plan->entries = static_cast<EntryPlan*>(std::calloc(count, sizeof(EntryPlan)));
+    if (plan->entries == nullptr)
+        return RewriteOutOfMemory;
+    int r = 0;
+    for (int i = 0; i < entryCount && r == 0; ++i) {
+        r = PlanEntry(*context.order[i], &plan->entries[i], &plan->arena);
+    }
+    if (r == 0)
+        r = CheckNamesStayDistinct(*plan);
+    if (r == 0)
+        r = PlanArchiveComment(plan);
+    if (r != 0)
+        FreeRewritePlan(plan);
+    return r;
+}
+
+void FreeRewritePlan(RewritePlan* plan) {
+    std::free(plan->entries);
+    std::free(plan->arena.bytes);
+    *plan = RewritePlan{};
+}

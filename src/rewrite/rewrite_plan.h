@@ -1,0 +1,64 @@
+// The plan of a rewrite: every text of the new archive in its target form,
+// worked out and checked before any file is touched. Built from the archive
+// context; the context itself is left as the reader filled it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "archive/context.h"
+
+// A run of bytes in the plan's arena. Offsets, not pointers, since the arena
+// grows by reallocation.
+struct ArenaText {
+    uint32_t at;
+    uint32_t length;
+    int present;  // 0: there is no such text
+};
+
+struct TextArena {
+    uint8_t* bytes;
+    size_t used;
+    size_t capacity;
+};
+
+// The new form of one entry, in the order of context.order.
+struct EntryPlan {
+    const CentralRecord* record;
+    int nameChanges;     // the name is re-encoded: its flags change with it
+    int commentChanges;  // the comment is re-encoded
+    ArenaText name;      // the name as it will be stored
+    ArenaText nameUtf8;  // its UTF-8 form, for Unicode Path fields
+    ArenaText comment;   // the entry comment as it will be stored
+    ArenaText commentUtf8;
+    ArenaText centralExtra;  // the central extra field after the Unicode field rule
+    // Filled while the local sections are written.
+    uint16_t flags;
+    uint32_t localHeaderOffset;
+};
+
+struct RewritePlan {
+    int entryCount;
+    EntryPlan* entries;
+    ArenaText archiveComment;  // present when the end record has a comment
+    TextArena arena;
+};
+
+// Works out every new text of the archive (entry names, entry comments,
+// central extra fields, the archive comment) for context.targetEncoding, and
+// refuses what cannot be stored faithfully: lossy texts (70), texts with no
+// form in the target (71) or too long for it (72), empty converted names
+// (73), different names that become equal (74). Returns 0 or the code; on
+// failure the plan is freed.
+int BuildRewritePlan(int entryCount, RewritePlan* plan);
+
+// Frees what BuildRewritePlan allocated; safe on a cleared plan.
+void FreeRewritePlan(RewritePlan* plan);
+
+// The bytes of `text` in the plan's arena.
+const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text);
+
+// Converts the archive comment (context.commentBuffer) to the target into
+// `output` (room for NewCommentLimit + 1 bytes), checking it as
+// BuildRewritePlan checks texts. Returns 0 or 70 to 72.
+int ConvertArchiveComment(char* output, int* length);
