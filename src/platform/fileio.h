@@ -95,3 +95,5 @@ void ArmFileFault(unsigned operations, long k, int error);
 void DisarmFileFault();
 // Operations of the armed kinds seen since ArmFileFault.
 long FileFaultCount();
+// The kind of the operation that was made to fail; 0 while none was.
+unsigned InjectedFaultKind();

@@ -22,6 +22,7 @@ struct FaultSeam {
     long failAt;
     int error;
     long count;
+    unsigned failedKind;
 };
 
 FaultSeam seam;
@@ -35,6 +36,7 @@ FaultOutcome CheckFault(FileOperation op, int* error) {
     ++seam.count;
     if (seam.failAt == 0 || seam.count != seam.failAt)
         return NoFault;
+    seam.failedKind = op;
     if (seam.error != ShortTransfer) {
         *error = seam.error;
         return FailNow;
@@ -370,13 +372,17 @@ int ResolveFilePath(const char* path, std::string* resolved) {
 }
 
 void ArmFileFault(unsigned operations, long k, int error) {
-    seam = FaultSeam{operations, k, error, 0};
+    seam = FaultSeam{operations, k, error, 0, 0};
 }
 
 void DisarmFileFault() {
-    seam = FaultSeam{0, 0, 0, 0};
+    seam = FaultSeam{0, 0, 0, 0, 0};
 }
 
 long FileFaultCount() {
     return seam.count;
+}
+
+unsigned InjectedFaultKind() {
+    return seam.failedKind;
 }

@@ -1,0 +1,309 @@
+// The full rewrite on archives built byte by byte: names, flags, comments,
+// extra fields, descriptors and offsets of the new archive; and the
+// comment-only rewrite of the end record.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "archive/context.h"
+#include "platform/fileio.h"
+#include "rewrite/rewrite.h"
+#include "support/tool_run.h"
+#include "support/zip_builder.h"
+#include "unit/rewrite_fixture.h"
+
+namespace {
+
+// あ, い and 日本 in Shift-JIS and in UTF-8.
+const std::string SjisA = "\x82\xA0";
+const std::string SjisI = "\x82\xA2";
+const std::string SjisNihon = "\x93\xFA\x96\x7B";
+const std::string Utf8A = "\xE3\x81\x82";
+const std::string Utf8I = "\xE3\x81\x84";
+const std::string Utf8Nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
+
+class RewriteArchive : public ::testing::Test {
+protected:
+    void TearDown() override {
+        DisarmFileFault();
+        ResetArchiveContext();
+    }
+
+    // Stores `bytes` as a.zip, loads the context and rewrites it.
+    int Rewrite(const std::string& bytes, const HeldArchive& held, NameEncoding target) {
+        path = dir.Write("a.zip", bytes);
+        int count = LoadIntoContext(bytes, path, held, target);
+        detail = -1;
+        return RewriteArchiveNames(count, &detail);
+    }
+
+    std::string After() const {
+        return ReadFileBytes(path);
+    }
+
+    ScratchDir dir;
+    std::string path;
+    int detail = -1;
+};
+
+ZipEntrySpec Entry(const std::string& name, const std::string& data, uint16_t flags = 0) {
+    ZipEntrySpec e;
+    e.name = name;
+    e.data = data;
+    e.flags = flags;
+    return e;
+}
+
+HeldEntry Converted(const std::string& shown) {
+    HeldEntry h;
+    h.name = shown;
+    h.nameConverted = 1;
+    return h;
+}
+
+TEST_F(RewriteArchive, ToShiftJisStoresHeldNamesAndClearsBitsElevenToFifteen) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A + ".txt", "first", 0x4802));
+    spec.entries.push_back(Entry("plain.txt", "second", 0x0800));
+    spec.entries.push_back(Entry(Utf8Nihon + "/", "", 0x0800));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA + ".txt"), HeldEntry{}, Converted(SjisNihon + "/")};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    EXPECT_EQ(detail, -1) << "errorDetail is left alone on success";
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    ASSERT_EQ(zip.entries.size(), 3u);
+    EXPECT_EQ(zip.entries[0].name, SjisA + ".txt");
+    EXPECT_EQ(zip.entries[0].localName, SjisA + ".txt");
+    EXPECT_EQ(zip.entries[0].flags, 0x0002);
+    EXPECT_EQ(zip.entries[0].localFlags, 0x0002);
+    EXPECT_EQ(zip.entries[0].data, "first");
+    EXPECT_EQ(zip.entries[1].name, "plain.txt");
+    EXPECT_EQ(zip.entries[1].flags, 0x0800) << "an ASCII name keeps its flags";
+    EXPECT_EQ(zip.entries[2].name, SjisNihon + "/");
+    EXPECT_EQ(zip.entries[2].flags, 0x0000);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
+}
+
+TEST_F(RewriteArchive, ToUtf8SetsBitElevenInBothHeadersFromTheLocalFlags) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(SjisA + SjisI, "kana"));
+    spec.entries.back().localFlags = 0x0002;  // the central header says 0
+    spec.entries.push_back(Entry("readme", "ascii", 0x0004));
+    HeldArchive held;
+    held.entries = {Converted(SjisA + SjisI)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, Utf8), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].name, ToUtf8(SjisA + SjisI));
+    EXPECT_EQ(zip.entries[0].localName, zip.entries[0].name);
+    EXPECT_EQ(zip.entries[0].flags, 0x0802);
+    EXPECT_EQ(zip.entries[0].localFlags, 0x0802);
+    EXPECT_EQ(zip.entries[1].flags, 0x0004);
+    EXPECT_EQ(zip.entries[1].data, "ascii");
+}
+
+TEST_F(RewriteArchive, ToUtf8WritesTheConvertersBytes) {
+    if (!HaveRealUtf8Converter())
+        GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(SjisNihon + "\xB6\xDE", "x"));  // 日本ｶﾞ
+    spec.entries.back().comment = SjisA + "\n";
+    spec.comment = SjisI;
+    HeldArchive held;
+    held.entries = {Converted(SjisNihon + "\xB6\xDE")};
+    held.entries[0].comment = SjisA + "\r\n";
+    held.entries[0].commentConverted = 1;
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, Utf8), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(Hex(zip.entries[0].name), Hex(Utf8Nihon + "\xE3\x82\xAC"));
+    EXPECT_EQ(Hex(zip.entries[0].comment), Hex(Utf8A + "\r\n"));
+    EXPECT_EQ(Hex(zip.comment), Hex(Utf8I));
+}
+
+TEST_F(RewriteArchive, LongerNamesShiftOffsetsAndDescriptorsTravelWithTheirData) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8Nihon, "alpha"));
+    spec.entries.back().descriptor = true;  // 16 bytes, with signature
+    spec.entries.push_back(Entry(Utf8A, "beta"));
+    spec.entries.back().descriptor = true;
+    spec.entries.back().descriptorSignature = false;  // 12 bytes
+    spec.entries.push_back(Entry("z", "gamma"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisNihon), Converted(SjisA)};
+    std::string before = BuildZip(spec);
+
+    ASSERT_EQ(Rewrite(before, held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    // 6 -> 4 and 3 -> 2 bytes of name.
+    EXPECT_EQ(zip.entries[0].localHeaderOffset, 0u);
+    EXPECT_EQ(zip.entries[1].localHeaderOffset, 30u + 4 + 5 + 16);
+    EXPECT_EQ(zip.entries[2].localHeaderOffset, 30u + 4 + 5 + 16 + 30 + 2 + 4 + 12);
+    EXPECT_EQ(zip.entries[0].descriptor.size(), 16u);
+    EXPECT_EQ(zip.entries[1].descriptor.size(), 12u);
+    EXPECT_EQ(zip.entries[0].flags & 0x0008, 0x0008);
+    EXPECT_EQ(zip.directorySize, (46u + 4) + (46 + 2) + (46 + 1));
+    EXPECT_EQ(After().size(), before.size() - 2 * 3) << "both headers of both names";
+}
+
+TEST_F(RewriteArchive, ExtraFieldsStayAsReadInEachHeader) {
+    const std::string central = std::string("\x0A\x00\x04\x00", 4) + "CCCC";
+    const std::string local = std::string("\x55\x54\x05\x00", 4) + "LLLLL";
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "data"));
+    spec.entries.back().extra = central;
+    spec.entries.back().localExtra = local;
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].extra, central);
+    EXPECT_EQ(zip.entries[0].localExtra, local);
+}
+
+TEST_F(RewriteArchive, CommentsFollowTheirRuleAndKeptCommentsKeepEveryByte) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    spec.entries.back().comment = Utf8I;
+    spec.entries.push_back(Entry("b", "2"));
+    spec.entries.back().comment = std::string("x\0y", 3);  // kept as read, zero and all
+    spec.comment = Utf8Nihon;
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    held.entries[0].comment = SjisI;
+    held.entries[0].commentConverted = 1;
+    held.comment = SjisNihon;
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].comment, SjisI);
+    EXPECT_EQ(Hex(zip.entries[1].comment), Hex(std::string("x\0y", 3)));
+    EXPECT_EQ(zip.comment, SjisNihon);
+}
+
+TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    spec.entries.push_back(Entry("b", "2"));
+    spec.totalEntries = 7;  // held, not used: written back as read
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.diskEntries, 2);
+    EXPECT_EQ(zip.totalEntries, 7);
+}
+
+TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "first in file"));
+    spec.entries.push_back(Entry(Utf8I, "second in file"));
+    std::string bytes = BuildZip(spec);
+    // Swap the two central headers (each 46 + 3 bytes).
+    size_t directory = GetLe32(bytes, bytes.size() - 22 + 16);
+    std::string first = bytes.substr(directory, 49);
+    std::string second = bytes.substr(directory + 49, 49);
+    bytes.replace(directory, 98, second + first);
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisI), Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(bytes, held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].name, SjisA);
+    EXPECT_EQ(zip.entries[0].data, "first in file");
+    EXPECT_EQ(zip.entries[1].name, SjisI);
+    EXPECT_EQ(zip.entries[1].data, "second in file");
+}
+
+TEST_F(RewriteArchive, KeptNameWithADifferentLocalNameGetsTheCentralNameInBoth) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    spec.entries.push_back(Entry("central.txt", "2"));
+    spec.entries.back().localName = "loc.txt";
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[1].localName, "central.txt");
+    EXPECT_EQ(zip.entries[1].data, "2");
+}
+
+TEST_F(RewriteArchive, ExistingTemporaryFileIsReplacedAndRemoved) {
+    dir.Write("a.zip.temp", "left over from an earlier run");
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    EXPECT_EQ(ParseZip(After()).error, "");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
+}
+
+// Only the archive comment is not ASCII: the copy keeps every entry byte.
+class CommentOnlyRewrite : public RewriteArchive {
+protected:
+    std::string Build(const std::string& comment, const std::string& trailing = "") {
+        ZipArchiveSpec spec;
+        spec.entries.push_back(Entry("one.txt", "1"));
+        spec.entries.back().descriptor = true;
+        spec.entries.push_back(Entry("two.txt", "22"));
+        spec.comment = comment;
+        spec.trailing = trailing;
+        return BuildZip(spec);
+    }
+};
+
+TEST_F(CommentOnlyRewrite, EntriesStayByteForByteAndTheFileEndsWithTheNewComment) {
+    std::string before = Build(Utf8Nihon + "!", "trailing junk");
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.comment = SjisNihon + "!";
+    size_t endAt = before.size() - 13 - 7 - 22;
+
+    ASSERT_EQ(Rewrite(before, held, ShiftJis), 0);
+    std::string after = After();
+    EXPECT_EQ(after.substr(0, endAt), before.substr(0, endAt));
+    EXPECT_EQ(after.size(), endAt + 22 + 5) << "shorter comment, junk cut off";
+    EXPECT_EQ(after.substr(endAt + 22), SjisNihon + "!");
+    EXPECT_EQ(GetLe16(after, endAt + 20), 5);
+    EXPECT_EQ(after.substr(endAt, 20), before.substr(endAt, 20));
+    EXPECT_EQ(ParseZip(after).error, "");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
+}
+
+TEST_F(CommentOnlyRewrite, LongerCommentGrowsTheFile) {
+    std::string before = Build(SjisNihon);
+    HeldArchive held;
+    held.comment = SjisNihon;
+
+    ASSERT_EQ(Rewrite(before, held, Utf8), 0);
+    std::string after = After();
+    EXPECT_EQ(after.size(), before.size() - 4 + ToUtf8(SjisNihon).size());
+    ParsedZip zip = ParseZip(after);
+    EXPECT_EQ(zip.error, "");
+    EXPECT_EQ(zip.comment, ToUtf8(SjisNihon));
+}
+
+}  // namespace

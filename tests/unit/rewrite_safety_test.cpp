@@ -1,0 +1,546 @@
+// What keeps the archive safe: refusals of archives and texts the rewrite
+// cannot store faithfully, the backup, the atomic replacement, and failures
+// of every file operation, each leaving the archive exactly as it was and no
+// temporary file behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+
+#include "archive/context.h"
+#include "archive/crc32.h"
+#include "platform/fileio.h"
+#include "rewrite/rewrite.h"
+#include "support/tool_run.h"
+#include "support/zip_builder.h"
+#include "unit/rewrite_fixture.h"
+
+namespace {
+
+const std::string SjisA = "\x82\xA0";
+const std::string SjisI = "\x82\xA2";
+const std::string Utf8A = "\xE3\x81\x82";
+const std::string Utf8I = "\xE3\x81\x84";
+
+ZipEntrySpec Entry(const std::string& name, const std::string& data) {
+    ZipEntrySpec e;
+    e.name = name;
+    e.data = data;
+    return e;
+}
+
+HeldEntry Converted(const std::string& shown) {
+    HeldEntry h;
+    h.name = shown;
+    h.nameConverted = 1;
+    return h;
+}
+
+// Two entries with UTF-8 names held in Shift-JIS, and an ASCII one.
+ZipArchiveSpec TwoUtf8Names() {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "first"));
+    spec.entries.push_back(Entry(Utf8I, "second"));
+    spec.entries.push_back(Entry("c.txt", "third"));
+    return spec;
+}
+
+HeldArchive HeldTwoUtf8Names() {
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA), Converted(SjisI)};
+    return held;
+}
+
+class RewriteSafety : public ::testing::Test {
+public:
+    void TearDown() override {
+        DisarmFileFault();
+        ResetArchiveContext();
+    }
+
+    // Writes a.zip, loads the context (texts from `held`) and rewrites it.
+    int Rewrite(const std::string& bytes, const HeldArchive& held, NameEncoding target,
+                bool backup = false) {
+        before = bytes;
+        path = dir.Write("a.zip", bytes);
+        return Load(held, target, backup);
+    }
+
+    int Load(const HeldArchive& held, NameEncoding target, bool backup) {
+        int count = LoadIntoContext(before, path, held, target);
+        context.makeBackup = backup ? 1 : 0;
+        detail = -1;
+        return RewriteArchiveNames(count, &detail);
+    }
+
+    // The archive is as it was and nothing else was left beside it.
+    void ExpectUntouched(std::vector<std::string> others = {}) {
+        EXPECT_EQ(ReadFileBytes(path), before) << "the archive changed";
+        others.push_back("a.zip");
+        std::sort(others.begin(), others.end());
+        EXPECT_EQ(dir.List(), others);
+    }
+
+    ScratchDir dir;
+    std::string path;
+    std::string before;
+    int detail = -1;
+};
+
+// --- Archives the sequential walk cannot copy faithfully -------------------
+
+TEST_F(RewriteSafety, RefusesAStubBeforeTheFirstLocalHeader) {
+    ZipArchiveSpec spec = TwoUtf8Names();
+    spec.prefix = "MZ self-extractor stub";
+    EXPECT_EQ(Rewrite(BuildZip(spec), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    EXPECT_EQ(detail, 0);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesGapsOverlapsAndSharedOffsetsBetweenSections) {
+    ZipArchiveSpec gap = TwoUtf8Names();
+    gap.entries[0].compressedSize = 3;  // the local header says 5: 2 bytes unaccounted for
+    gap.entries[0].descriptor = true;
+    EXPECT_EQ(Rewrite(BuildZip(gap), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
+    ZipArchiveSpec overlap = TwoUtf8Names();
+    overlap.entries[1].localHeaderOffset = 30 + 3 + 5 - 2;  // inside the first entry's data
+    EXPECT_EQ(Rewrite(BuildZip(overlap), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
+    ZipArchiveSpec shared = TwoUtf8Names();
+    shared.entries[1].localHeaderOffset = 0;
+    EXPECT_EQ(Rewrite(BuildZip(shared), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesDataThatRunsIntoOrStopsShortOfTheDirectory) {
+    ZipArchiveSpec past = TwoUtf8Names();
+    past.entries[2].compressedSize = 50;
+    past.entries[2].localFlags = 0x0008;  // length from the central header
+    EXPECT_EQ(Rewrite(BuildZip(past), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
+    // Bytes between the last section and the directory would be lost.
+    std::string bytes = BuildZip(TwoUtf8Names());
+    size_t endAt = bytes.size() - 22;
+    uint32_t directory = GetLe32(bytes, endAt + 16);
+    bytes.insert(directory, "JUNK");
+    PutLe32(bytes, endAt + 4 + 16, directory + 4);
+    EXPECT_EQ(Rewrite(bytes, HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesALocalHeaderWithoutItsSignature) {
+    std::string bytes = BuildZip(TwoUtf8Names());
+    bytes[30 + 3 + 5 + 3] = 0x05;  // second local header: 50 4B 03 05
+    EXPECT_EQ(Rewrite(bytes, HeldTwoUtf8Names(), ShiftJis), BadLocalSignature);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesZip64SizesExtraFieldsAndDescriptors) {
+    ZipArchiveSpec sizes = TwoUtf8Names();
+    sizes.entries[2].uncompressedSize = 0xFFFFFFFF;
+    EXPECT_EQ(Rewrite(BuildZip(sizes), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
+    ExpectUntouched();
+
+    const std::string zip64 = std::string("\x01\x00\x10\x00", 4) + std::string(16, '\0');
+    ZipArchiveSpec centralExtra = TwoUtf8Names();
+    centralExtra.entries[1].extra = zip64;
+    centralExtra.entries[1].localExtra = "";
+    EXPECT_EQ(Rewrite(BuildZip(centralExtra), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
+    ExpectUntouched();
+
+    ZipArchiveSpec localExtra = TwoUtf8Names();
+    localExtra.entries[1].localExtra = zip64;
+    EXPECT_EQ(Rewrite(BuildZip(localExtra), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
+    ExpectUntouched();
+
+    // A streamed entry whose descriptor carries 8-byte sizes (24 bytes).
+    ZipArchiveSpec streamed = TwoUtf8Names();
+    streamed.entries[0].descriptor = true;
+    std::string bytes = BuildZip(streamed);
+    size_t descriptorEnd = 30 + 3 + 5 + 16;
+    std::string wide = bytes.substr(descriptorEnd - 8, 4) + std::string(4, '\0') +
+                       bytes.substr(descriptorEnd - 4, 4) + std::string(4, '\0');
+    bytes.replace(descriptorEnd - 8, 8, wide);
+    size_t endAt = bytes.size() - 22;
+    PutLe32(bytes, endAt + 16, GetLe32(bytes, endAt + 16) + 8);
+    size_t directory = GetLe32(bytes, endAt + 16);
+    for (int i = 1; i < 3; ++i) {  // later central headers: offsets move by 8
+        size_t at = directory;
+        for (int k = 0; k < i; ++k)
+            at += 46 + GetLe16(bytes, at + 28);
+        PutLe32(bytes, at + 42, GetLe32(bytes, at + 42) + 8);
+    }
+    EXPECT_EQ(Rewrite(bytes, HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, ShortReadOfATruncatedArchiveFailsItsStep) {
+    // The directory was read, then the file lost its tail: the data read
+    // comes up short.
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, std::string(100, 'x')));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    before = BuildZip(spec);
+    path = dir.Write("a.zip", before.substr(0, 30 + 3 + 40));
+    int count = LoadIntoContext(before, path, held, ShiftJis);
+    before = before.substr(0, 30 + 3 + 40);
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), DataReadFailed);
+    EXPECT_EQ(detail, 0) << "a short transfer has no system error";
+    ExpectUntouched();
+
+    path = dir.Write("a.zip", before.substr(0, 20));
+    before = before.substr(0, 20);
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), LocalHeaderReadFailed);
+    ExpectUntouched();
+}
+
+// --- Texts that would not be stored faithfully ------------------------------
+
+TEST_F(RewriteSafety, RefusesLossyTexts) {
+    HeldArchive name = HeldTwoUtf8Names();
+    name.entries[1].nameLossy = 1;
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), name, ShiftJis), LossyTextRefused);
+    ExpectUntouched();
+
+    ZipArchiveSpec commented = TwoUtf8Names();
+    commented.entries[2].comment = "\xC0\xAE";
+    HeldArchive comment = HeldTwoUtf8Names();
+    comment.entries.push_back(HeldEntry{});
+    comment.entries[2].comment = "?";
+    comment.entries[2].commentConverted = 1;
+    comment.entries[2].commentLossy = 1;
+    EXPECT_EQ(Rewrite(BuildZip(commented), comment, ShiftJis), LossyTextRefused);
+    ExpectUntouched();
+
+    ZipArchiveSpec archiveComment = TwoUtf8Names();
+    archiveComment.comment = "\xEF\xBB\xBFnote";
+    HeldArchive lossyArchiveComment = HeldTwoUtf8Names();
+    lossyArchiveComment.commentLossy = 1;
+    EXPECT_EQ(Rewrite(BuildZip(archiveComment), lossyArchiveComment, ShiftJis), LossyTextRefused);
+    ExpectUntouched();
+
+    HeldArchive zeroInside = HeldTwoUtf8Names();
+    zeroInside.entries[0].name = std::string("\x82\xA0\0x", 4);
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), zeroInside, ShiftJis), LossyTextRefused);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesLossyArchiveCommentInTheCommentOnlyRewrite) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry("a.txt", "1"));
+    spec.comment = "\xFF\xFE?";
+    HeldArchive held;
+    held.comment = "?";
+    held.commentLossy = 1;
+    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8, true), LossyTextRefused);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesEmptyAndOverlongConvertedNames) {
+    HeldArchive empty = HeldTwoUtf8Names();
+    empty.entries[0].name = "";
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), empty, ShiftJis), EmptyName);
+    ExpectUntouched();
+
+    HeldArchive overlong = HeldTwoUtf8Names();
+    std::string longName;
+    for (int i = 0; i < 320; ++i)
+        longName += SjisA;  // 640 bytes
+    overlong.entries[1].name = longName;
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), overlong, ShiftJis), TargetTextTooLong);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesTextsWithNoUtf8Form) {
+    if (!HaveRealUtf8Converter())
+        GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
+    // 髙 (FB FC) lies in extension area C, which the converter refuses.
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry("\xFB\xFC.txt", "surname"));
+    HeldArchive held;
+    held.entries = {Converted("\xFB\xFC.txt")};
+    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8), TextNotConvertible);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
+    if (!HaveRealUtf8Converter())
+        GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
+    // Half-width ｱ folds to full-width ア.
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry("\xB1", "half"));
+    spec.entries.push_back(Entry("\x83\x41", "full"));
+    HeldArchive held;
+    held.entries = {Converted("\xB1"), Converted("\x83\x41")};
+    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8), DuplicateName);
+    ExpectUntouched();
+}
+
+TEST_F(RewriteSafety, NamesThatWereAlreadyEqualMayStayEqual) {
+    ZipArchiveSpec spec = TwoUtf8Names();
+    spec.entries[1].name = Utf8A;
+    HeldArchive held = HeldTwoUtf8Names();
+    held.entries[1].name = SjisA;
+    EXPECT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    EXPECT_EQ(ParseZip(ReadFileBytes(path)).error, "");
+}
+
+// --- Unicode Path and Unicode Comment fields --------------------------------
+
+std::string UnicodeField(uint16_t id, uint32_t crc, const std::string& text) {
+    std::string field(9, '\0');
+    PutLe16(field, 0, id);
+    PutLe16(field, 2, static_cast<uint16_t>(5 + text.size()));
+    field[4] = 1;
+    PutLe32(field, 5, crc);
+    return field + text;
+}
+
+uint32_t CrcOf(const std::string& text) {
+    return Crc32(0, text.data(), text.size());
+}
+
+TEST_F(RewriteSafety, UnicodePathMatchingTheNewNameStaysWithANewCrc) {
+    const std::string other = std::string("\x0A\x00\x02\x00", 4) + "ok";
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    // The field names the entry's UTF-8 name, whose CRC-32 it carries.
+    spec.entries[0].extra = other + UnicodeField(0x7075, CrcOf(Utf8A), Utf8A);
+    spec.entries[0].localExtra = UnicodeField(0x7075, CrcOf(Utf8A), Utf8A) + other;
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    if (ToUtf8(SjisA) != Utf8A)
+        GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(ReadFileBytes(path));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].name, SjisA);
+    EXPECT_EQ(Hex(zip.entries[0].extra), Hex(other + UnicodeField(0x7075, CrcOf(SjisA), Utf8A)));
+    EXPECT_EQ(Hex(zip.entries[0].localExtra),
+              Hex(UnicodeField(0x7075, CrcOf(SjisA), Utf8A) + other));
+}
+
+TEST_F(RewriteSafety, UnicodeFieldsNotMatchingTheNewTextsLeaveBothHeaders) {
+    const std::string other = std::string("\x0A\x00\x02\x00", 4) + "ok";
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "1"));
+    spec.entries[0].comment = Utf8I;
+    spec.entries[0].extra = UnicodeField(0x7075, 0, "stale") + other +
+                            UnicodeField(0x6375, CrcOf(Utf8I), "old comment");
+    spec.entries[0].localExtra = UnicodeField(0x7075, 0, "stale");
+    spec.entries.push_back(Entry("b", "2"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    held.entries[0].comment = SjisI;
+    held.entries[0].commentConverted = 1;
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(ReadFileBytes(path));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].extra, other);
+    EXPECT_EQ(zip.entries[0].localExtra, "");
+    EXPECT_EQ(zip.entries[1].localHeaderOffset, 30u + 2 + 1) << "later offsets follow";
+}
+
+TEST_F(RewriteSafety, UnicodeFieldsOfKeptNamesStayAsRead) {
+    const std::string field = UnicodeField(0x7075, CrcOf("plain"), "whatever");
+    ZipArchiveSpec spec = TwoUtf8Names();
+    spec.entries[2].name = "plain";
+    spec.entries[2].extra = field;
+    ASSERT_EQ(Rewrite(BuildZip(spec), HeldTwoUtf8Names(), ShiftJis), 0);
+    ParsedZip zip = ParseZip(ReadFileBytes(path));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[2].extra, field);
+    EXPECT_EQ(zip.entries[2].localExtra, field);
+}
+
+// --- Backup and replacement -------------------------------------------------
+
+TEST_F(RewriteSafety, BackupIsAWholeCopyAndReplacesAnEarlierOne) {
+    dir.Write("a.zip.back", "an older backup");
+    ASSERT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis, true), 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+    EXPECT_NE(ReadFileBytes(path), before);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
+}
+
+TEST_F(RewriteSafety, BackupThatCannotBeMadeStopsBeforeAnythingChanges) {
+    std::filesystem::create_directory(dir.File("a.zip.back"));
+    dir.Write("a.zip.back/keep", "x");
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis, true), BackupFailed);
+    EXPECT_NE(detail, 0);
+    ExpectUntouched({"a.zip.back"});
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back/keep")), "x");
+}
+
+TEST_F(RewriteSafety, BackupRemainsWhenTheRewriteIsRefusedLater) {
+    std::string bytes = BuildZip(TwoUtf8Names());
+    bytes[30 + 3 + 5 + 3] = 0x05;
+    EXPECT_EQ(Rewrite(bytes, HeldTwoUtf8Names(), ShiftJis, true), BadLocalSignature);
+    ExpectUntouched({"a.zip.back"});
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+}
+
+TEST_F(RewriteSafety, ReplacementKeepsThePermissionBits) {
+    std::string bytes = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", bytes);
+    before = bytes;
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, true), 0);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ASSERT_EQ(::stat(dir.File("a.zip.back").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST_F(RewriteSafety, ArchiveBehindASymbolicLinkIsRewrittenInPlaceOfItsTarget) {
+    std::string bytes = BuildZip(TwoUtf8Names());
+    std::string real = dir.Write("real.zip", bytes);
+    path = dir.File("a.zip");
+    ASSERT_EQ(::symlink("real.zip", path.c_str()), 0);
+    before = bytes;
+    ASSERT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, false), 0);
+    struct stat info;
+    ASSERT_EQ(::lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link is kept";
+    ParsedZip zip = ParseZip(ReadFileBytes(real));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].name, SjisA);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "real.zip"}));
+}
+
+TEST_F(RewriteSafety, TemporaryNameHeldByASymbolicLinkIsNotFollowed) {
+    std::string victim = dir.Write("victim", "must not change");
+    ASSERT_EQ(::symlink("victim", dir.File("a.zip.temp").c_str()), 0);
+    ASSERT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis), 0);
+    EXPECT_EQ(ReadFileBytes(victim), "must not change");
+    EXPECT_EQ(ParseZip(ReadFileBytes(path)).error, "");
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "victim"}));
+}
+
+TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    ArmFileFault(FileOpReplace, 1, EACCES);
+    EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, false), ReplaceFailed);
+    EXPECT_EQ(detail, EACCES);
+    ExpectUntouched();
+}
+
+// --- Every file operation failing in turn -----------------------------------
+
+// Which result codes may name a failure of each kind of operation.
+bool CodeNamesOperation(int code, unsigned kind) {
+    auto in = [code](std::initializer_list<int> codes) {
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    };
+    switch (kind) {
+        case FileOpOpen:
+            return in({ArchiveOpenFailed, CommentOnlyOpenFailed, TempFlushFailed, BackupFailed});
+        case FileOpCreate:
+            return in({TempCreateFailed, BackupFailed});
+        case FileOpRead:
+            return in({LocalHeaderReadFailed, LocalNameReadFailed, LocalExtraReadFailed,
+                       DescriptorStartReadFailed, DescriptorCrcReadFailed,
+                       DescriptorSizesReadFailed});
+        case FileOpWrite:
+            return in({LocalHeaderWriteFailed, LocalNameWriteFailed, LocalExtraWriteFailed,
+                       CentralHeaderWriteFailed, CentralNameWriteFailed, CentralExtraWriteFailed,
+                       EntryCommentWriteFailed, EndRecordWriteFailed, ArchiveCommentWriteFailed,
+                       DescriptorStartWriteFailed, DescriptorCrcWriteFailed,
+                       DescriptorSizesWriteFailed, CommentOnlyEndFailed, CommentOnlyTextFailed});
+        case FileOpCopy:
+            return in({DataReadFailed, DataWriteFailed, TempCopyFailed, BackupFailed});
+        case FileOpFlush:
+            return in({TempFlushFailed, BackupFailed});
+        case FileOpSeek:
+            return in({CommentOnlySeekFailed});
+        case FileOpTruncate:
+            return in({CommentOnlyCutFailed});
+        case FileOpReplace:
+            return in({ReplaceFailed, BackupFailed});
+        case FileOpMetadata:
+            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed});
+        default:
+            return false;
+    }
+}
+
+// Runs the rewrite (with -b) once to count its operations, then once more
+// for every k with the k-th operation failing, as an error and as a short
+// transfer: the archive never changes, no temporary file stays, and the
+// result code names a step of the kind of operation that failed.
+void FailEveryOperation(RewriteSafety* test, const std::string& bytes, const HeldArchive& held,
+                        NameEncoding target) {
+    const unsigned counted = FileOpAll & ~FileOpRemove;
+    const std::string backup = test->dir.File("a.zip.back");
+    test->before = bytes;
+    test->path = test->dir.Write("a.zip", bytes);
+    ArmFileFault(counted, 0, 0);
+    ASSERT_EQ(test->Load(held, target, true), 0);
+    long total = FileFaultCount();
+    DisarmFileFault();
+    ASSERT_GT(total, 8);
+
+    for (int error : {ENOSPC, ShortTransfer}) {
+        for (long k = 1; k <= total; ++k) {
+            SCOPED_TRACE("operation " + std::to_string(k) + " of " + std::to_string(total) +
+                         (error == ShortTransfer ? ", short" : ", ENOSPC"));
+            test->path = test->dir.Write("a.zip", bytes);
+            std::filesystem::remove(backup);
+            ArmFileFault(counted, k, error);
+            int code = test->Load(held, target, true);
+            unsigned kind = InjectedFaultKind();
+            DisarmFileFault();
+            EXPECT_TRUE(CodeNamesOperation(code, kind)) << "code " << code << ", kind " << kind;
+            EXPECT_EQ(ReadFileBytes(test->path), bytes) << "the archive changed";
+            std::vector<std::string> files = test->dir.List();
+            EXPECT_TRUE(std::find(files.begin(), files.end(), "a.zip.temp") == files.end())
+                << "temporary file left behind";
+            bool transfer = kind == FileOpRead || kind == FileOpWrite || kind == FileOpCopy;
+            int expected = error == ENOSPC ? ENOSPC : (transfer ? 0 : EIO);
+            EXPECT_EQ(test->detail, expected);
+        }
+    }
+}
+
+TEST_F(RewriteSafety, EveryFailingOperationOfAFullRewriteLeavesTheArchive) {
+    ZipArchiveSpec spec = TwoUtf8Names();
+    spec.entries[0].descriptor = true;
+    spec.entries[1].descriptor = true;
+    spec.entries[1].descriptorSignature = false;
+    spec.entries[1].extra = std::string("\x0A\x00\x01\x00", 4) + "e";
+    spec.entries[1].comment = Utf8A;
+    spec.comment = Utf8I;
+    HeldArchive held = HeldTwoUtf8Names();
+    held.entries[1].comment = SjisA;
+    held.entries[1].commentConverted = 1;
+    held.comment = SjisI;
+    FailEveryOperation(this, BuildZip(spec), held, ShiftJis);
+}
+
+TEST_F(RewriteSafety, EveryFailingOperationOfACommentOnlyRewriteLeavesTheArchive) {
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry("a.txt", "1"));
+    spec.comment = Utf8A;
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.comment = SjisA;
+    FailEveryOperation(this, BuildZip(spec), held, ShiftJis);
+}
+
+}  // namespace
