@@ -104,6 +104,14 @@ bool HaveRealEncodings() {
     return HaveRealUtf8Converter() && DetectEncoding(utf8, 6, 0) == Utf8Text;
 }
 
+// The list file is written (the reports are in this build).
+bool HaveListFile() {
+    ScratchDir dir;
+    std::string archive = dir.Write("a.zip", BuildZipWithNames({"a.txt"}));
+    RunArcpeek({"-f:" + dir.File("list.txt"), archive});
+    return !ReadFileBytes(dir.File("list.txt")).empty();
+}
+
 // The tool's own list file (with -a) of the archive, in UTF-8.
 std::string OwnListing(const std::string& archive) {
     ScratchDir elsewhere;
@@ -199,10 +207,12 @@ void PythonRoundTrip(const std::string& archive, bool descriptors) {
     EXPECT_EQ(Hex(sjis.entries[2].name), Hex(SjisFolder + "/data.bin"));
     EXPECT_EQ(Hex(sjis.comment), Hex(SjisComment));
     ExpectToolsAccept(archive);
-    std::string listing = OwnListing(archive);
-    EXPECT_NE(listing.find("シフトJIS\r\n"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("\r\n日本語.txt,"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("\r\nフォルダ/data.bin,"), std::string::npos) << listing;
+    if (HaveListFile()) {
+        std::string listing = OwnListing(archive);
+        EXPECT_NE(listing.find("シフトJIS\r\n"), std::string::npos) << listing;
+        EXPECT_NE(listing.find("\r\n日本語.txt,"), std::string::npos) << listing;
+        EXPECT_NE(listing.find("\r\nフォルダ/data.bin,"), std::string::npos) << listing;
+    }
 
     ToolRun toUtf8 = RunArcpeek({"-c:uN", archive});
     ASSERT_EQ(toUtf8.exitCode, 0) << toUtf8.output;
@@ -336,9 +346,11 @@ TEST_F(RealToolRewrite, InfoZipShiftJisNamesToUtf8AndBack) {
     EXPECT_EQ(after.entries[2].flags, before.entries[2].flags);
     EXPECT_EQ(after.entries[0].extra, before.entries[0].extra) << "UT and ux fields kept";
     ExpectToolsAccept(archive);
-    std::string listing = OwnListing(archive);
-    EXPECT_NE(listing.find("UTF8\r\n"), std::string::npos) << listing;
-    EXPECT_NE(listing.find("\r\nデータ.csv,"), std::string::npos) << listing;
+    if (HaveListFile()) {
+        std::string listing = OwnListing(archive);
+        EXPECT_NE(listing.find("UTF8\r\n"), std::string::npos) << listing;
+        EXPECT_NE(listing.find("\r\nデータ.csv,"), std::string::npos) << listing;
+    }
 
     Rewrite(archive, "-c:sN");
     EXPECT_EQ(ReadFileBytes(archive), original);
