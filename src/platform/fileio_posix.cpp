@@ -13,11 +13,12 @@
 
 namespace {
 
-// Pieces handed to one copy_file_range call, and to one read and write. After
-// each piece the destination's new blocks start going to disk, so that the
-// flush that follows every copy of the rewrite finds little left to do.
-constexpr size_t KernelCopyChunk = size_t{8} << 20;
-constexpr size_t BufferCopyChunk = size_t{1} << 20;
+// Copies go in pieces; after each piece the destination's new blocks start
+// going to disk, so that the flush that follows every copy of the rewrite
+// finds little left to do.
+constexpr size_t CopyPiece = size_t{8} << 20;
+constexpr size_t CopyBufferSize = size_t{1} << 20;
+constexpr off_t PageSize = 4096;
 
 struct FaultSeam {
     unsigned operations;
@@ -103,11 +104,19 @@ void StartWriteBack(int fd, size_t length) {
                       SYNC_FILE_RANGE_WRITE);
 }
 
-// Copies through a buffer.
-int CopyThroughBuffer(int from, int to, uint64_t length, CopySide* failedSide) {
-    static uint8_t buffer[BufferCopyChunk];
+// copy_file_range pays only where both positions lie on page boundaries:
+// there the kernel moves whole pages (and a file system that shares blocks
+// can share them). Elsewhere a read and a write through a buffer is faster.
+bool KernelCopyPays(int from, int to) {
+    off_t source = ::lseek(from, 0, SEEK_CUR);
+    off_t destination = ::lseek(to, 0, SEEK_CUR);
+    return source >= 0 && destination >= 0 && source % PageSize == 0 && destination % PageSize == 0;
+}
+
+int BufferPiece(int from, int to, size_t length, CopySide* failedSide) {
+    static uint8_t buffer[CopyBufferSize];
     while (length > 0) {
-        size_t chunk = length < BufferCopyChunk ? static_cast<size_t>(length) : BufferCopyChunk;
+        size_t chunk = length < CopyBufferSize ? length : CopyBufferSize;
         ssize_t n = ::read(from, buffer, chunk);
         if (n < 0 && errno == EINTR)
             continue;
@@ -120,21 +129,22 @@ int CopyThroughBuffer(int from, int to, uint64_t length, CopySide* failedSide) {
             *failedSide = CopyDestination;
             return r;
         }
-        StartWriteBack(to, static_cast<size_t>(n));
-        length -= static_cast<uint64_t>(n);
+        length -= static_cast<size_t>(n);
     }
     return 0;
 }
 
-// Copies inside the kernel while it can, then through a buffer.
-int CopyRange(int from, int to, uint64_t length, CopySide* failedSide) {
+// Copies inside the kernel; where the kernel cannot, the rest of the piece
+// goes through the buffer and `kernel` is cleared for the pieces after it.
+int KernelPiece(int from, int to, size_t length, bool* kernel, CopySide* failedSide) {
     while (length > 0) {
-        size_t chunk = length < KernelCopyChunk ? static_cast<size_t>(length) : KernelCopyChunk;
-        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, chunk, 0);
+        ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, length, 0);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && KernelCopyUnavailable(errno))
-            return CopyThroughBuffer(from, to, length, failedSide);
+        if (n < 0 && KernelCopyUnavailable(errno)) {
+            *kernel = false;
+            return BufferPiece(from, to, length, failedSide);
+        }
         if (n < 0) {
             *failedSide = DestinationError(errno) ? CopyDestination : CopySource;
             return errno;
@@ -143,8 +153,21 @@ int CopyRange(int from, int to, uint64_t length, CopySide* failedSide) {
             *failedSide = CopySource;
             return ShortTransfer;
         }
-        StartWriteBack(to, static_cast<size_t>(n));
-        length -= static_cast<uint64_t>(n);
+        length -= static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+int CopyRange(int from, int to, uint64_t length, CopySide* failedSide) {
+    bool kernel = KernelCopyPays(from, to);
+    while (length > 0) {
+        size_t piece = length < CopyPiece ? static_cast<size_t>(length) : CopyPiece;
+        int r = kernel ? KernelPiece(from, to, piece, &kernel, failedSide)
+                       : BufferPiece(from, to, piece, failedSide);
+        if (r != 0)
+            return r;
+        StartWriteBack(to, piece);
+        length -= piece;
     }
     return 0;
 }

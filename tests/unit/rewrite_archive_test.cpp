@@ -171,6 +171,26 @@ TEST_F(RewriteArchive, ExtraFieldsStayAsReadInEachHeader) {
     EXPECT_EQ(zip.entries[0].localExtra, local);
 }
 
+TEST_F(RewriteArchive, HeadersOfAnySizeTheFormatAllowsAreCarriedOver) {
+    // A local extra field far beyond an 8 KiB header buffer.
+    std::string big(60000, 'x');
+    PutLe16(big, 0, 0xCAFE);
+    PutLe16(big, 2, static_cast<uint16_t>(big.size() - 4));
+    ZipArchiveSpec spec;
+    spec.entries.push_back(Entry(Utf8A, "data"));
+    spec.entries.back().localExtra = big;
+    spec.entries.push_back(Entry("b", "2"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+
+    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ParsedZip zip = ParseZip(After());
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(zip.entries[0].localExtra, big);
+    EXPECT_EQ(zip.entries[1].data, "2");
+}
+
 TEST_F(RewriteArchive, CommentsFollowTheirRuleAndKeptCommentsKeepEveryByte) {
     ZipArchiveSpec spec;
     spec.entries.push_back(Entry(Utf8A, "1"));
