@@ -1,3 +1,6 @@
+#include <langinfo.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
@@ -5,13 +8,51 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/console_charset.h"
+
+namespace {
+
+// Set at start-up when standard output is a terminal that does not work in
+// Shift-JIS; everything written then goes through it.
+TerminalTranscoder terminal = {nullptr, 0, 0};
+
+// Where ConsoleWrite puts its bytes instead of standard output, while set.
+std::string* redirectedOutput = nullptr;
+
+void WriteToStandardOutput(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void PrepareTerminalOutput() {
+    if (!::isatty(STDOUT_FILENO))
+        return;
+    const char* charset = nl_langinfo(CODESET);
+    if (!charset || !*charset || IsShiftJisCharset(charset))
+        return;
+    OpenTerminalTranscoder(&terminal, charset);
+}
+
+}  // namespace
 
 void SelectJapaneseLocale() {
     std::setlocale(LC_CTYPE, "");
+    PrepareTerminalOutput();
+}
+
+void RedirectConsoleOutput(std::string* sink) {
+    redirectedOutput = sink;
 }
 
 void ConsoleWrite(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    if (redirectedOutput) {
+        redirectedOutput->append(bytes);
+    } else if (terminal.converter) {
+        std::string text;
+        TranscodeForTerminal(&terminal, bytes, &text);
+        WriteToStandardOutput(text);
+    } else {
+        WriteToStandardOutput(bytes);
+    }
 }
 
 void ConsolePrintf(const char* format, ...) {
@@ -37,6 +78,9 @@ void ConsolePrintf(const char* format, ...) {
 }
 
 void EndProcess(int code) {
+    std::string rest;
+    CloseTerminalTranscoder(&terminal, &rest);
+    WriteToStandardOutput(rest);
     std::fflush(stdout);
     std::exit(code);
 }
