@@ -1,0 +1,284 @@
+// The console report and the list file, on archive contexts filled by hand.
+#include "report/report.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/context.h"
+#include "platform/console.h"
+#include "report/report_texts.h"
+#include "support/tool_run.h"
+
+namespace {
+
+struct TestEntry {
+    std::string name;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    uint16_t extraLength = 0;
+    uint16_t commentLength = 0;
+    uint16_t year = 2013;
+    uint8_t month = 2, day = 3, hour = 12, minute = 0, second = 0;
+};
+
+const std::string Sjis = "\x83V\x83t\x83gJIS";  // シフトJIS
+const std::string Present = PresentWord;
+const std::string Absent = AbsentWord;
+
+class ReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetArchiveContext();
+    }
+    void TearDown() override {
+        RedirectConsoleOutput(nullptr);
+        ResetArchiveContext();
+    }
+
+    // Allocates the tables the way the reader does and fills them.
+    int Fill(const std::vector<TestEntry>& list) {
+        size_t n = list.size();
+        size_t poolSize = 1;
+        for (const TestEntry& e : list)
+            poolSize += e.name.size() + 1;
+        context.entries = static_cast<EntryInfo*>(std::calloc(n, sizeof(EntryInfo)));
+        context.records = static_cast<CentralRecord*>(std::calloc(n, sizeof(CentralRecord)));
+        context.pool = static_cast<char*>(std::calloc(poolSize, 1));
+        context.poolSize = poolSize;
+        char* cursor = context.pool;
+        for (size_t i = 0; i < n; ++i) {
+            const TestEntry& e = list[i];
+            CentralRecord& r = context.records[i];
+            std::memcpy(cursor, e.name.data(), e.name.size());
+            r.name = cursor;
+            cursor += e.name.size() + 1;
+            r.nameLength = static_cast<uint16_t>(e.name.size());
+            r.compressedSize = e.compressedSize;
+            r.uncompressedSize = e.uncompressedSize;
+            r.extraLength = e.extraLength;
+            r.commentLength = e.commentLength;
+            EntryInfo& info = context.entries[i];
+            info.year = e.year;
+            info.month = e.month;
+            info.day = e.day;
+            info.hour = e.hour;
+            info.minute = e.minute;
+            info.second = e.second;
+        }
+        return static_cast<int>(n);
+    }
+
+    static std::string Report(int entryCount) {
+        std::string out;
+        RedirectConsoleOutput(&out);
+        PrintReport(entryCount);
+        RedirectConsoleOutput(nullptr);
+        return out;
+    }
+
+    static std::string Thousands(uint32_t value, int withSeparators = 1) {
+        char buffer[ThousandsCapacity];
+        return FormatThousands(value, buffer, withSeparators);
+    }
+
+    static std::string Row(const std::string& name, const std::string& a, const std::string& b,
+                           const std::string& date = "2013/02/03 12:00:00") {
+        std::string row = name;
+        if (row.size() < 48)
+            row.append(48 - row.size(), ' ');
+        auto pad = [](const std::string& size) {
+            return std::string(size.size() < 12 ? 12 - size.size() : 0, ' ') + size;
+        };
+        row += pad(a) + " " + pad(b);
+        return row + " " + date + "\n";
+    }
+
+    // Writes the list file into a scratch folder and returns its bytes.
+    std::string ListFile(int entryCount) {
+        context.listPath = scratch.File("list.csv");
+        int errorDetail = -1;
+        EXPECT_EQ(WriteListFile(entryCount, &errorDetail), 0);
+        return ReadFileBytes(context.listPath);
+    }
+
+    ScratchDir scratch;
+};
+
+TEST_F(ReportTest, ThousandsGroupsFromTheRight) {
+    EXPECT_EQ(Thousands(0), "0");
+    EXPECT_EQ(Thousands(7), "7");
+    EXPECT_EQ(Thousands(999), "999");
+    EXPECT_EQ(Thousands(1000), "1,000");
+    EXPECT_EQ(Thousands(100000), "100,000");
+    EXPECT_EQ(Thousands(1000000), "1,000,000");
+    EXPECT_EQ(Thousands(1234567), "1,234,567");
+    EXPECT_EQ(Thousands(4294967295u), "4,294,967,295");
+    EXPECT_EQ(Thousands(4294967295u, 0), "4294967295");
+    EXPECT_EQ(Thousands(0, 0), "0");
+}
+
+TEST_F(ReportTest, HeaderThenOneRowPerEntryInDirectoryOrder) {
+    int n =
+        Fill({{"b.txt", 0, 999}, {"a.txt", 1000, 1234567}, {"big.bin", 4294967295u, 2147483648u}});
+    EXPECT_EQ(Report(n), std::string(ListingHeader) + Row("b.txt", "0", "999") +
+                             Row("a.txt", "1,000", "1,234,567") +
+                             Row("big.bin", "4,294,967,295", "2,147,483,648"));
+}
+
+TEST_F(ReportTest, NamesAreNeverCutAndNeverUsedAsFormats) {
+    std::string exact(48, 'x');
+    std::string longer = std::string(30, 'y') + "\x95\x5C" + std::string(30, 'z');  // 表 (5C trail)
+    std::string percent = "100%s %n %d%%.txt";
+    std::string huge(1500, 'h');  // longer than any line buffer
+    int n = Fill({{exact, 1, 2}, {longer, 3, 4}, {percent, 5, 6}, {huge, 7, 8}});
+    std::string out = Report(n);
+    EXPECT_EQ(out, std::string(ListingHeader) + Row(exact, "1", "2") + Row(longer, "3", "4") +
+                       Row(percent, "5", "6") + Row(huge, "7", "8"));
+}
+
+TEST_F(ReportTest, DateFieldsArePrintedAsHeldEvenOutOfRange) {
+    TestEntry odd{"odd", 0, 0};
+    odd.year = 2107, odd.month = 15, odd.day = 31, odd.hour = 31, odd.minute = 63, odd.second = 62;
+    TestEntry early{"early", 0, 0};
+    early.year = 1980, early.month = 0, early.day = 0, early.hour = 0, early.minute = 0;
+    TestEntry wide{"wide", 0, 0};  // beyond what the reader produces: printed whole
+    wide.year = 65535, wide.month = 255, wide.day = 255, wide.hour = 255, wide.minute = 255,
+    wide.second = 255;
+    int n = Fill({odd, early, wide});
+    EXPECT_EQ(Report(n), std::string(ListingHeader) + Row("odd", "0", "0", "2107/15/31 31:63:62") +
+                             Row("early", "0", "0", "1980/00/00 00:00:00") +
+                             Row("wide", "0", "0", "65535/255/255 255:255:255"));
+}
+
+TEST_F(ReportTest, DetailBlockPrecedesTheListingOnlyWhenAskedFor) {
+    int n = Fill({{"a", 1, 1}, {"b", 2, 2}});
+    context.nameEncoding = ShiftJis;
+    context.hasEncrypted = 1;
+    context.madeByVersion = 63;
+    context.madeByHost = 3;
+    std::string comment = "\x95\xF1\x8D\x90\r\nline 2";  // 報告 CR LF line 2
+    std::memcpy(context.commentBuffer, comment.data(), comment.size());
+    std::string listing = std::string(ListingHeader) + Row("a", "1", "1") + Row("b", "2", "2");
+
+    EXPECT_EQ(Report(n), listing);
+
+    context.showDetails = 1;
+    EXPECT_EQ(Report(n), std::string(EncodingLabel) + Sjis + "\n" + PasswordLabel + Present + "\n" +
+                             EntryCountLabel + "2\n" + VersionLabel + "63\n" + HostLabel + "3\n" +
+                             CommentLabel + comment + "\n\n" + listing);
+}
+
+TEST_F(ReportTest, DetailBlockWithoutCommentOrEncryptionSaysAbsent) {
+    int n = Fill({{"a", 1, 1}});
+    context.showDetails = 1;
+    std::string out = Report(n);
+    EXPECT_EQ(out.substr(0, out.find(ListingHeader)),
+              std::string(EncodingLabel) + "ASCII\n" + PasswordLabel + Absent + "\n" +
+                  EntryCountLabel + "1\n" + VersionLabel + "0\n" + HostLabel + "0\n" +
+                  CommentLabel + Absent + "\n\n");
+}
+
+TEST_F(ReportTest, CommentFillingTheWholeBufferIsReadOnlyUpToItsEnd) {
+    int n = Fill({{"a", 1, 1}});
+    context.showDetails = 1;
+    std::memset(context.commentBuffer, 'c', sizeof context.commentBuffer);  // no zero byte
+    std::string out = Report(n);
+    std::string expected =
+        std::string(CommentLabel) + std::string(sizeof context.commentBuffer, 'c') + "\n\n";
+    EXPECT_NE(out.find(expected), std::string::npos);
+}
+
+TEST_F(ReportTest, ListFileLinesAreCommaSeparatedWithSignedSizes) {
+    int n = Fill({{"a,b%s.txt", 0, 999, 0, 0},
+                  {"big", 2147483648u, 4294967295u, 4, 0},
+                  {"mid", 1234567, 2147483647u, 0, 12}});
+    std::string extra = ExtraFieldLabel;
+    std::string comment = EntryCommentLabel;
+    EXPECT_EQ(ListFile(n), "a,b%s.txt,0,999,2013/02/03 12:00:00," + extra + Absent + "," + comment +
+                               Absent + "\r\n" + "big,-2147483648,-1,2013/02/03 12:00:00," + extra +
+                               Present + "," + comment + Absent + "\r\n" +
+                               "mid,1234567,2147483647,2013/02/03 12:00:00," + extra + Absent +
+                               "," + comment + Present + "\r\n");
+}
+
+TEST_F(ReportTest, ListFileDetailBlockEndsLinesWithCrLf) {
+    int n = Fill({{"a", 1, 1}});
+    context.showDetails = 1;
+    context.nameEncoding = Utf16Be;
+    std::string out = ListFile(n);
+    EXPECT_EQ(out.substr(0, out.find("a,1,1,")),
+              std::string(EncodingLabel) + EncodingDisplayName(Utf16Be) + "\r\n" + PasswordLabel +
+                  Absent + "\r\n" + EntryCountLabel + "1\r\n" + VersionLabel + "0\r\n" + HostLabel +
+                  "0\r\n" + CommentLabel + Absent + "\r\n\r\n");
+    EXPECT_EQ(out.find(ListingHeader), std::string::npos);
+}
+
+TEST_F(ReportTest, ListFileReplacesAnEarlierFile) {
+    int n = Fill({{"a", 1, 1}});
+    scratch.Write("list.csv", std::string(5000, 'o'));
+    EXPECT_EQ(ListFile(n), std::string("a,1,1,2013/02/03 12:00:00,") + ExtraFieldLabel + Absent +
+                               "," + EntryCommentLabel + Absent + "\r\n");
+}
+
+TEST_F(ReportTest, ManyEntriesSpanSeveralOutputBlocks) {
+    std::vector<TestEntry> list;
+    for (int i = 0; i < 3000; ++i) {
+        list.push_back({std::to_string(i) + std::string(200, 'n'), static_cast<uint32_t>(i),
+                        static_cast<uint32_t>(i * 1000)});
+    }
+    int n = Fill(list);
+    std::string out = Report(n);
+    std::string expected = ListingHeader;
+    for (const TestEntry& e : list) {
+        char a[ThousandsCapacity], b[ThousandsCapacity];
+        expected += Row(e.name, FormatThousands(e.compressedSize, a, 1),
+                        FormatThousands(e.uncompressedSize, b, 1));
+    }
+    EXPECT_EQ(out, expected);
+    std::string file = ListFile(n);
+    std::string tail = std::string("2013/02/03 12:00:00,") + ExtraFieldLabel + Absent + "," +
+                       EntryCommentLabel + Absent + "\r\n";
+    std::string expectedFile;
+    for (const TestEntry& e : list) {
+        expectedFile += e.name + "," + std::to_string(e.compressedSize) + "," +
+                        std::to_string(e.uncompressedSize) + "," + tail;
+    }
+    EXPECT_EQ(file, expectedFile);
+}
+
+TEST_F(ReportTest, ListFileInAMissingFolderIsNotOpened) {
+    int n = Fill({{"a", 1, 1}});
+    context.listPath = scratch.File("missing/list.csv");
+    int errorDetail = 0;
+    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileNotOpened);
+    EXPECT_EQ(errorDetail, ENOENT);
+    EXPECT_TRUE(scratch.List().empty());
+}
+
+TEST_F(ReportTest, ListFileThatCannotBeWrittenIsReported) {
+    if (::access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    int n = Fill({{"a", 1, 1}});
+    context.listPath = "/dev/full";
+    int errorDetail = 0;
+    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileNotWritten);
+    EXPECT_EQ(errorDetail, ENOSPC);
+}
+
+TEST_F(ReportTest, ListFileIsNeverWrittenOverTheArchive) {
+    int n = Fill({{"a", 1, 1}});
+    context.archivePath = scratch.Write("a.zip", "archive bytes");
+    context.listPath = scratch.path() + "/./a.zip";
+    int errorDetail = -1;
+    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileIsArchive);
+    EXPECT_EQ(ReadFileBytes(context.archivePath), "archive bytes");
+}
+
+}  // namespace
