@@ -18,7 +18,8 @@ constexpr const char* RightsNotice = "Copyright (C) 2014-2026 The Arcpeek develo
 
 void PrintPaddedLine(const char* text, size_t width) {
     std::string line = text ? text : "";
-    if (line.size() < width) line.append(width - line.size(), ' ');
+    if (line.size() < width)
+        line.append(width - line.size(), ' ');
     line += '\n';
     ConsoleWrite(line);
 }
@@ -26,7 +27,8 @@ void PrintPaddedLine(const char* text, size_t width) {
 // -c:s, -c:u and their upper-case forms; N or n as fifth character silences
 // the console report.
 void ParseEncodingSwitch(const char* arg) {
-    if (arg[2] != ':') ShowUsageAndExit(2);
+    if (arg[2] != ':')
+        ShowUsageAndExit(2);
     if (arg[3] == 's' || arg[3] == 'S') {
         context.targetEncoding = ShiftJis;
     } else if (arg[3] == 'u' || arg[3] == 'U') {
@@ -34,12 +36,15 @@ void ParseEncodingSwitch(const char* arg) {
     } else {
         ShowUsageAndExit(3);
     }
-    if (arg[4] == 'N' || arg[4] == 'n') context.suppressReport = 1;
+    if (arg[4] == 'N' || arg[4] == 'n')
+        context.suppressReport = 1;
 }
 
 void ParseListSwitch(const char* arg) {
-    if (arg[2] != ':') ShowUsageAndExit(2);
-    if (arg[3] != '\0') context.listPath = arg + 3;
+    if (arg[2] != ':')
+        ShowUsageAndExit(2);
+    if (arg[3] != '\0')
+        context.listPath = arg + 3;
 }
 
 void TakeArchivePath(const char* arg) {

@@ -41,17 +41,20 @@ bool ReEncodingWanted() {
 // Returns the exit code of the re-encoding stage.
 int RunReEncodingStage(int entryCount) {
     SortRecordOrder(entryCount);
-    if (context.nameEncoding == Ascii) return 0;
+    if (context.nameEncoding == Ascii)
+        return 0;
     int errorDetail = 0;
     int r = RewriteArchiveNames(entryCount, &errorDetail);
-    if (r != 0) PrintErrorLine(r, context.madeByVersion, errorDetail);
+    if (r != 0)
+        PrintErrorLine(r, context.madeByVersion, errorDetail);
     return r;
 }
 
 }  // namespace
 
 void SortRecordOrder(int entryCount) {
-    if (entryCount < 2) return;
+    if (entryCount < 2)
+        return;
     std::stable_sort(context.order, context.order + entryCount,
                      [](const CentralRecord* a, const CentralRecord* b) {
                          return a->localHeaderOffset < b->localHeaderOffset;
@@ -61,8 +64,10 @@ void SortRecordOrder(int entryCount) {
 void RunArcpeek(int argc, char** argv) {
     SelectJapaneseLocale();
     BuildBanner();
-    if (argc <= 1) ShowUsageAndExit(1);
-    for (int i = 1; i < argc; ++i) ParseArgument(argv[i]);
+    if (argc <= 1)
+        ShowUsageAndExit(1);
+    for (int i = 1; i < argc; ++i)
+        ParseArgument(argv[i]);
 
     PrepareContextForRead();
     int entryCount = 0;
@@ -73,7 +78,8 @@ void RunArcpeek(int argc, char** argv) {
         PrintErrorLine(exitCode, context.madeByVersion, errorDetail);
     } else {
         RunReportStage(entryCount);
-        if (ReEncodingWanted()) exitCode = RunReEncodingStage(entryCount);
+        if (ReEncodingWanted())
+            exitCode = RunReEncodingStage(entryCount);
     }
     FreeArchiveTables();
     EndProcess(exitCode);

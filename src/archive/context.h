@@ -20,9 +20,9 @@ enum NameEncoding : int32_t {
 };
 
 constexpr size_t BannerCapacity = 280;
-constexpr size_t CommentBufferSize = 20480;   // the archive comment in display form
-constexpr size_t EntryNameCapacity = 408;     // a converted name with its zero byte
-constexpr uint16_t StoredNameLimit = 280;     // longest name accepted as stored
+constexpr size_t CommentBufferSize = 20480;  // the archive comment in display form
+constexpr size_t EntryNameCapacity = 408;    // a converted name with its zero byte
+constexpr uint16_t StoredNameLimit = 280;    // longest name accepted as stored
 
 // The 22 bytes of the end of central directory record, then the comment.
 struct EndRecord {

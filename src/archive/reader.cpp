@@ -1,6 +1,462 @@
 #include "archive/reader.h"
 
-// Placeholder until the reader lands.
-int ReadArchiveDirectory(const char*, int*, int*) {
-    return 8;
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "archive/context.h"
+#include "archive/records.h"
+#include "archive/text_decoding.h"
+#include "jcode/detect.h"
+#include "platform/file.h"
+
+namespace {
+
+constexpr size_t TextBufferSize = 10240;
+constexpr size_t TextPadding = 4;  // zero bytes kept behind a text for the converters
+constexpr size_t LongestArchiveComment = TextBufferSize - EndRecordSize - 2;  // 10216
+constexpr size_t LongestEntryComment = TextBufferSize - 2;                    // 10238
+constexpr size_t NameWorkSize = 640;
+constexpr int64_t SearchChunkSize = 65536;
+
+// An open archive that is closed on every way out of the reader.
+struct OpenArchive {
+    std::FILE* file = nullptr;
+    ~OpenArchive() {
+        if (file)
+            std::fclose(file);
+    }
+};
+
+// The directory buffer, freed before the reader returns.
+struct DirectoryBuffer {
+    uint8_t* bytes = nullptr;
+    size_t size = 0;
+    ~DirectoryBuffer() {
+        std::free(bytes);
+    }
+};
+
+// Reads `count` bytes at `offset`. Returns the number of bytes read, or -1
+// when the seek failed.
+int64_t ReadAt(std::FILE* file, int64_t offset, uint8_t* out, size_t count) {
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0)
+        return -1;
+    return static_cast<int64_t>(std::fread(out, 1, count, file));
+}
+
+bool HasSignature(const uint8_t* p, uint32_t signature) {
+    return ReadLe32(p) == signature;
+}
+
+// Finds the highest offset in [1, size - 22] at which the end record
+// signature stands, reading backwards in chunks; -1 when there is none.
+int FindHighestSignature(std::FILE* file, int64_t size, int64_t* found, int* errorDetail) {
+    std::vector<uint8_t> chunk(SearchChunkSize + 4);
+    int64_t high = size - static_cast<int64_t>(EndRecordSize);
+    *found = -1;
+    while (high >= 1) {
+        int64_t low = high - SearchChunkSize + 1 > 1 ? high - SearchChunkSize + 1 : 1;
+        size_t count = static_cast<size_t>(high + 4 - low);
+        errno = 0;
+        int64_t got = ReadAt(file, low, chunk.data(), count);
+        if (got < 0) {
+            *errorDetail = errno;
+            return 10;
+        }
+        if (got < static_cast<int64_t>(count)) {
+            *errorDetail = errno;
+            return 11;
+        }
+        for (int64_t p = high; p >= low; --p) {
+            if (HasSignature(&chunk[static_cast<size_t>(p - low)], EndRecordSignature)) {
+                *found = p;
+                return 0;
+            }
+        }
+        high = low - 1;
+    }
+    return 0;
+}
+
+// Finds the end record as a search from the end of the file in windows of
+// 22 bytes' step would: window k starts at size - 22k (only while the start
+// is above 0) and holds up to 64 bytes; within the first window that holds a
+// complete end record, the lowest signature is taken. A signature with fewer
+// than 22 bytes behind it is skipped. Fills endRecord and endRecordOffset.
+int FindEndRecord(std::FILE* file, int64_t size, int* errorDetail) {
+    int64_t highest = -1;
+    int r = FindHighestSignature(file, size, &highest, errorDetail);
+    if (r != 0)
+        return r;
+    if (highest < 0)
+        return 8;
+    // The first window that reaches down to the highest signature.
+    int64_t k = (size - highest + 21) / 22;
+    int64_t windowStart = size - 22 * k;
+    if (windowStart <= 0)
+        return 8;
+
+    uint8_t window[64 + EndRecordSize];
+    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - windowStart);
+    errno = 0;
+    int64_t got = ReadAt(file, windowStart, window, count);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(count)) {
+        *errorDetail = errno;
+        return 11;
+    }
+    size_t position = 0;
+    while (!HasSignature(window + position, EndRecordSignature))
+        ++position;
+    context.endRecordOffset = static_cast<int32_t>(windowStart + static_cast<int64_t>(position));
+    LoadEndRecord(window + position, &context.endRecord);
+    return 0;
+}
+
+// Reads and decodes the archive comment into commentBuffer.
+int ReadArchiveComment(std::FILE* file, int* errorDetail) {
+    const size_t length = context.endRecord.commentLength;
+    if (length == 0)
+        return 0;
+    if (length > LongestArchiveComment)
+        return ArchiveCommentTooLong;
+
+    uint8_t text[TextBufferSize + TextPadding] = {};
+    errno = 0;
+    int64_t got = ReadAt(file, context.endRecordOffset, text, EndRecordSize + length);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(EndRecordSize + length)) {
+        *errorDetail = errno;
+        return ArchiveCommentCut;
+    }
+    uint8_t* comment = text + EndRecordSize;
+    if (!IsNonAsciiText(comment, length)) {
+        std::memcpy(context.commentBuffer, comment, length);
+        return 0;
+    }
+    DecodedText decoded =
+        DecodeNonAsciiText(comment, length, comment, context.commentBuffer, CommentBufferSize);
+    context.textNonAscii = 1;
+    context.commentLossy = decoded.lossy;
+    if (decoded.tooLong)
+        return ArchiveCommentTooLong;
+    return 0;
+}
+
+// Allocates the four tables and the directory buffer. The pool is sized from
+// the directory: a converted text is at most twice its stored length plus its
+// terminator, so every text of every entry fits.
+int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* directory,
+                   int* errorDetail) {
+    errno = 0;
+    context.entries = static_cast<EntryInfo*>(std::malloc(count * sizeof(EntryInfo)));
+    if (!context.entries) {
+        *errorDetail = errno;
+        return 14;
+    }
+    directory->size = directorySize;
+    directory->bytes = static_cast<uint8_t*>(std::malloc(directorySize + TextPadding));
+    if (!directory->bytes) {
+        *errorDetail = errno;
+        return 15;
+    }
+    context.records = static_cast<CentralRecord*>(std::malloc(count * sizeof(CentralRecord)));
+    if (!context.records) {
+        *errorDetail = errno;
+        return 16;
+    }
+    context.order = static_cast<CentralRecord**>(std::malloc(count * sizeof(CentralRecord*)));
+    if (!context.order) {
+        *errorDetail = errno;
+        return 17;
+    }
+    context.poolSize = 2 * directorySize + 3 * static_cast<size_t>(count);
+    context.pool = static_cast<char*>(std::malloc(context.poolSize));
+    if (!context.pool) {
+        *errorDetail = errno;
+        return 18;
+    }
+    return 0;
+}
+
+int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryBuffer* directory, int* errorDetail) {
+    const int64_t offset = context.endRecord.directoryOffset;
+    if (offset + static_cast<int64_t>(directory->size) > fileSize) {
+        *errorDetail = 0;
+        return 20;
+    }
+    errno = 0;
+    int64_t got = ReadAt(file, offset, directory->bytes, directory->size);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 19;
+    }
+    if (got < static_cast<int64_t>(directory->size)) {
+        *errorDetail = errno;
+        return 20;
+    }
+    std::memset(directory->bytes + directory->size, 0, TextPadding);
+    return 0;
+}
+
+// The walk over the directory buffer.
+struct Walk {
+    const uint8_t* directory;
+    size_t size;
+    size_t position;
+    char* poolCursor;
+};
+
+void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
+    entry->second = static_cast<uint8_t>((t & 0x1F) * 2);
+    entry->minute = static_cast<uint8_t>((t >> 5) & 0x3F);
+    entry->hour = static_cast<uint8_t>((t >> 11) & 0x1F);
+    entry->day = static_cast<uint8_t>(d & 0x1F);
+    entry->month = static_cast<uint8_t>((d >> 5) & 0x0F);
+    entry->year = static_cast<uint16_t>((d >> 9) + 1980);
+}
+
+bool IsAcceptedMadeByVersion(uint8_t version) {
+    switch (version) {
+        case 10:
+        case 20:
+        case 22:
+        case 23:
+        case 45:
+        case 63:
+        case 64:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsAcceptedNeededVersion(uint16_t version) {
+    return version == 10 || version == 20 || version == 45;
+}
+
+// Takes the header's fixed fields into the record and the entry; returns 0 or
+// the code of a refused version.
+int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* entry) {
+    std::memset(entry, 0, sizeof *entry);
+    LoadCentralHeader(header, record);
+    record->name = nullptr;
+    record->extra = nullptr;
+    record->comment = nullptr;
+    record->nameConverted = 0;
+    record->commentConverted = 0;
+    record->nameLossy = 0;
+    record->commentLossy = 0;
+    record->storedNameLength = record->nameLength;
+
+    entry->madeByVersion = record->madeByVersion;
+    entry->madeByHost = record->madeByHost;
+    context.madeByVersion = record->madeByVersion;
+    context.madeByHost = record->madeByHost;
+    if (!IsAcceptedMadeByVersion(record->madeByVersion))
+        return 92;
+    entry->neededVersion = record->neededVersion;
+    if (!IsAcceptedNeededVersion(record->neededVersion))
+        return 93;
+
+    entry->flags = record->flags;
+    entry->method = record->method;
+    entry->crc32 = record->crc32;
+    entry->compressedSize = record->compressedSize;
+    entry->uncompressedSize = record->uncompressedSize;
+    SplitDateAndTime(record->modTime, record->modDate, entry);
+    return 0;
+}
+
+// Decodes the name into entry->name and places it in the pool.
+int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
+    std::memcpy(entry->name, stored, n);
+    entry->name[n] = '\0';
+    size_t length = n;
+    if (IsNonAsciiText(stored, n)) {
+        uint8_t work[NameWorkSize] = {};
+        std::memcpy(work, stored, n);
+        DecodedText decoded = DecodeNonAsciiText(work, n, stored, entry->name, EntryNameCapacity);
+        if (decoded.tooLong)
+            return ConvertedNameTooLong;
+        length = decoded.length;
+        record->nameConverted = 1;
+        record->nameLossy = decoded.lossy;
+        context.textNonAscii = 1;
+        context.entryTextNonAscii = 1;
+    }
+    record->nameLength = static_cast<uint16_t>(length);
+    entry->nameLength = static_cast<uint16_t>(length);
+    record->name = walk->poolCursor;
+    std::memcpy(walk->poolCursor, entry->name, length);
+    walk->poolCursor[length] = '\0';
+    walk->poolCursor += length + 1;
+    return 0;
+}
+
+void TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* record) {
+    if (x == 0)
+        return;
+    record->extra = walk->poolCursor;
+    std::memcpy(walk->poolCursor, stored, x);
+    walk->poolCursor[x] = '\0';
+    walk->poolCursor += x + 1;
+}
+
+int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* record) {
+    if (c == 0)
+        return 0;
+    if (c > LongestEntryComment)
+        return EntryCommentTooLong;
+    size_t length = c;
+    char* destination = walk->poolCursor;
+    if (!IsNonAsciiText(stored, c)) {
+        std::memcpy(destination, stored, c);
+    } else {
+        uint8_t text[TextBufferSize + TextPadding];
+        std::memcpy(text, stored, c);
+        std::memset(text + c, 0, TextPadding);
+        const size_t room = static_cast<size_t>(context.pool + context.poolSize - destination);
+        DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, room);
+        if (decoded.tooLong)
+            return EntryCommentTooLong;
+        length = decoded.length;
+        record->commentConverted = 1;
+        record->commentLossy = decoded.lossy;
+        context.textNonAscii = 1;
+        context.entryTextNonAscii = 1;
+    }
+    record->commentLength = static_cast<uint16_t>(length);
+    record->comment = destination;
+    destination[length] = '\0';
+    walk->poolCursor += length + 1;
+    return 0;
+}
+
+// Reads the central header at the walk's position as entry `index`.
+int ReadCentralEntry(Walk* walk, int index) {
+    const uint8_t* header = walk->directory + walk->position;
+    if (walk->size - walk->position < CentralHeaderSize)
+        return 83;
+    CentralRecord* record = &context.records[index];
+    EntryInfo* entry = &context.entries[index];
+    context.order[index] = record;
+
+    int r = TakeHeaderFields(header, record, entry);
+    if (r != 0)
+        return r;
+
+    const size_t n = record->nameLength;
+    const size_t x = record->extraLength;
+    const size_t c = record->commentLength;
+    if (n == 0)
+        return 81;
+    if (n > StoredNameLimit)
+        return 82;
+    if (CentralHeaderSize + n + x + c > walk->size - walk->position)
+        return 83;
+    entry->internalAttributes = record->internalAttributes;
+    entry->externalAttributes = record->externalAttributes;
+
+    const uint8_t* name = header + CentralHeaderSize;
+    r = TakeName(walk, name, n, record, entry);
+    if (r != 0)
+        return r;
+    TakeExtraField(walk, name + n, x, record);
+    r = TakeComment(walk, name + n + x, c, record);
+    if (r != 0)
+        return r;
+
+    if (record->flags & FlagEncrypted)
+        context.hasEncrypted = 1;
+    walk->position += CentralHeaderSize + n + x + c;
+    return 0;
+}
+
+// Walks the directory header by header; bytes between headers are skipped.
+// The directory must hold exactly diskEntries headers.
+int WalkDirectory(const DirectoryBuffer& directory) {
+    Walk walk{directory.bytes, directory.size, 0, context.pool};
+    const int count = context.endRecord.diskEntries;
+    int index = 0;
+    while (walk.position < walk.size) {
+        if (walk.size - walk.position < 4 ||
+            !HasSignature(walk.directory + walk.position, CentralHeaderSignature)) {
+            ++walk.position;
+            continue;
+        }
+        if (index == count)
+            return MoreHeadersThanEntries;
+        int r = ReadCentralEntry(&walk, index);
+        if (r != 0)
+            return r;
+        ++index;
+    }
+    if (index < count)
+        return FewerHeadersThanEntries;
+    return 0;
+}
+
+int32_t AsSigned(uint32_t value) {
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
+    OpenArchive archive;
+    errno = 0;
+    archive.file = OpenForReading(path);
+    if (!archive.file) {
+        *errorDetail = errno;
+        return 6;
+    }
+    int64_t size = 0;
+    if (!OpenFileSize(archive.file, &size)) {
+        *errorDetail = errno;
+        return 7;
+    }
+    // Sizes, offsets and lengths are 32-bit signed quantities: archives of
+    // 2 GiB or more are not read.
+    if (size <= static_cast<int64_t>(EndRecordSize) || size > INT32_MAX)
+        return 8;
+
+    int r = FindEndRecord(archive.file, size, errorDetail);
+    if (r != 0)
+        return r;
+    const EndRecord& end = context.endRecord;
+    if (end.diskNumber != 0 || end.directoryDisk != 0)
+        return 91;
+    if (end.diskEntries == 0)
+        return 12;
+    const bool badDirectory = AsSigned(end.directoryOffset) < 1 ||
+                              AsSigned(end.directorySize) < static_cast<int32_t>(CentralHeaderSize);
+    r = ReadArchiveComment(archive.file, errorDetail);
+    if (r != 0)
+        return r;
+    if (badDirectory)
+        return 4;
+
+    DirectoryBuffer directory;
+    r = AllocateTables(end.diskEntries, end.directorySize, &directory, errorDetail);
+    if (r != 0)
+        return r;
+    r = LoadDirectory(archive.file, size, &directory, errorDetail);
+    if (r != 0)
+        return r;
+    r = WalkDirectory(directory);
+    if (r != 0)
+        return r;
+    if (entryCount)
+        *entryCount = end.diskEntries;
+    return 0;
 }

@@ -14,9 +14,11 @@ uint16_t EucPairToShiftJis(uint8_t first, uint8_t second) {
 }
 int EucToShiftJis(const char* source, char* output, size_t capacity, ConversionFlags, int* lossy) {
     size_t n = std::strlen(source);
-    if (n >= capacity) n = capacity - 1;
+    if (n >= capacity)
+        n = capacity - 1;
     std::memcpy(output, source, n);
     output[n] = 0;
-    if (lossy) *lossy = 0;
+    if (lossy)
+        *lossy = 0;
     return 0;
 }

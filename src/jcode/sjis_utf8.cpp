@@ -7,7 +7,8 @@ int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* lengt
                    ConversionFlags) {
     size_t n = std::strlen(source);
     if (output) {
-        if (n >= capacity) return TextTooLong;
+        if (n >= capacity)
+            return TextTooLong;
         std::memcpy(output, source, n + 1);
     }
     *length = static_cast<int>(n);

@@ -20,15 +20,17 @@ int Utf16LeToShiftJis(const char* source, char* output, size_t capacity, Convers
         ++n;
     }
     output[n] = 0;
-    if (lossy) *lossy = 0;
+    if (lossy)
+        *lossy = 0;
     return 0;
 }
-int Utf8ToShiftJis(const char* source, char* output, size_t capacity, ConversionFlags,
-                   int* lossy) {
+int Utf8ToShiftJis(const char* source, char* output, size_t capacity, ConversionFlags, int* lossy) {
     size_t n = std::strlen(source);
-    if (n >= capacity) n = capacity - 1;
+    if (n >= capacity)
+        n = capacity - 1;
     std::memcpy(output, source, n);
     output[n] = 0;
-    if (lossy) *lossy = 0;
+    if (lossy)
+        *lossy = 0;
     return 0;
 }

@@ -13,7 +13,8 @@ std::FILE* OpenForReading(const char* path) {
 
 bool OpenFileSize(std::FILE* file, int64_t* size) {
     struct stat info;
-    if (::fstat(::fileno(file), &info) != 0) return false;
+    if (::fstat(::fileno(file), &info) != 0)
+        return false;
     *size = static_cast<int64_t>(info.st_size);
     return true;
 }

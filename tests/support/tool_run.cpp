@@ -21,9 +21,11 @@ void Drain(int outFd, int errFd, std::string* out, std::string* err) {
     int open = 2;
     char buffer[65536];
     while (open > 0) {
-        if (::poll(fds, 2, -1) < 0) break;
+        if (::poll(fds, 2, -1) < 0)
+            break;
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
             ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
             if (n > 0) {
                 (i == 0 ? out : err)->append(buffer, static_cast<size_t>(n));
@@ -39,7 +41,8 @@ void Drain(int outFd, int errFd, std::string* out, std::string* err) {
 ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bool search) {
     ToolRun run;
     int outPipe[2], errPipe[2];
-    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) return run;
+    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
+        return run;
     pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(outPipe[1], 1);
@@ -50,9 +53,11 @@ ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bo
         ::close(errPipe[1]);
         int nullFd = ::open("/dev/null", O_RDONLY);
         ::dup2(nullFd, 0);
-        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0) ::_exit(126);
+        if (!workDir.empty() && ::chdir(workDir.c_str()) != 0)
+            ::_exit(126);
         std::vector<char*> args;
-        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         if (search) {
             ::execvp(args[0], args.data());
@@ -84,12 +89,14 @@ ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& work
 
 bool HaveProgram(const std::string& program) {
     const char* path = std::getenv("PATH");
-    if (!path) return false;
+    if (!path)
+        return false;
     std::stringstream folders(path);
     std::string folder;
     while (std::getline(folders, folder, ':')) {
         std::string candidate = folder + "/" + program;
-        if (::access(candidate.c_str(), X_OK) == 0) return true;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return true;
     }
     return false;
 }
@@ -99,11 +106,13 @@ ScratchDir::ScratchDir() {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/arcpeek-test-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (::mkdtemp(buffer.data())) path_ = buffer.data();
+    if (::mkdtemp(buffer.data()))
+        path_ = buffer.data();
 }
 
 ScratchDir::~ScratchDir() {
-    if (path_.empty()) return;
+    if (path_.empty())
+        return;
     std::error_code ignored;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
@@ -143,7 +152,8 @@ std::string Hex(const std::string& bytes) {
     char cell[4];
     for (size_t i = 0; i < bytes.size(); ++i) {
         std::snprintf(cell, sizeof cell, "%02X", static_cast<unsigned char>(bytes[i]));
-        if (i) out += ' ';
+        if (i)
+            out += ' ';
         out += cell;
     }
     return out;

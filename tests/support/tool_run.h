@@ -6,9 +6,9 @@
 #include <vector>
 
 struct ToolRun {
-    int exitCode = -1;    // -1 when the process did not exit normally
-    std::string output;   // standard output, byte for byte
-    std::string errors;   // standard error
+    int exitCode = -1;   // -1 when the process did not exit normally
+    std::string output;  // standard output, byte for byte
+    std::string errors;  // standard error
 };
 
 // Runs arcpeek with `args` in `workDir` (the current folder when empty).
@@ -29,7 +29,9 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& path() const {
+        return path_;
+    }
     // path() + "/" + name
     std::string File(const std::string& name) const;
     // Writes `bytes` to File(name) and returns that path.

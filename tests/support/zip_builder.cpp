@@ -48,7 +48,8 @@ void AppendLocalSection(std::string& out, const ZipEntrySpec& e) {
     out += extra;
     out += e.data;
     if (e.descriptor) {
-        if (e.descriptorSignature) Append32(out, 0x08074B50);
+        if (e.descriptorSignature)
+            Append32(out, 0x08074B50);
         Append32(out, CrcOf(e));
         Append32(out, CompressedSizeOf(e));
         Append32(out, UncompressedSizeOf(e));
@@ -67,8 +68,8 @@ void AppendCentralHeader(std::string& out, const ZipEntrySpec& e, uint32_t local
     Append32(out, CrcOf(e));
     Append32(out, CompressedSizeOf(e));
     Append32(out, UncompressedSizeOf(e));
-    Append16(out, e.centralNameLength ? *e.centralNameLength
-                                      : static_cast<uint16_t>(e.name.size()));
+    Append16(out,
+             e.centralNameLength ? *e.centralNameLength : static_cast<uint16_t>(e.name.size()));
     Append16(out, static_cast<uint16_t>(e.extra.size()));
     Append16(out, static_cast<uint16_t>(e.comment.size()));
     Append16(out, 0);
@@ -88,7 +89,8 @@ std::string BuildZip(const ZipArchiveSpec& spec) {
     std::vector<uint32_t> offsets;
     for (const ZipEntrySpec& e : spec.entries) {
         offsets.push_back(static_cast<uint32_t>(out.size()));
-        if (spec.withLocalSections) AppendLocalSection(out, e);
+        if (spec.withLocalSections)
+            AppendLocalSection(out, e);
     }
     const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
     for (size_t i = 0; i < spec.entries.size(); ++i) {

@@ -9,12 +9,12 @@
 #include <vector>
 
 struct ZipEntrySpec {
-    std::string name;                      // stored name bytes (central header)
-    std::optional<std::string> localName;  // local header name, when it differs
-    std::string extra;                     // central extra field
-    std::optional<std::string> localExtra; // local extra field, when it differs
-    std::string comment;                   // entry comment bytes
-    std::string data;                      // the entry's stored bytes
+    std::string name;                       // stored name bytes (central header)
+    std::optional<std::string> localName;   // local header name, when it differs
+    std::string extra;                      // central extra field
+    std::optional<std::string> localExtra;  // local extra field, when it differs
+    std::string comment;                    // entry comment bytes
+    std::string data;                       // the entry's stored bytes
 
     uint8_t madeByVersion = 20;
     uint8_t madeByHost = 0;
@@ -22,9 +22,9 @@ struct ZipEntrySpec {
     uint16_t flags = 0;
     std::optional<uint16_t> localFlags;  // local header flags, when they differ
     uint16_t method = 0;
-    uint16_t modTime = 0x6000;  // 12:00:00
-    uint16_t modDate = 0x4243;  // 2013-02-03
-    std::optional<uint32_t> crc32;       // default: CRC-32 of data
+    uint16_t modTime = 0x6000;      // 12:00:00
+    uint16_t modDate = 0x4243;      // 2013-02-03
+    std::optional<uint32_t> crc32;  // default: CRC-32 of data
     std::optional<uint32_t> compressedSize;
     std::optional<uint32_t> uncompressedSize;
     uint16_t internalAttributes = 0;
@@ -37,14 +37,14 @@ struct ZipEntrySpec {
 
     std::optional<uint32_t> localHeaderOffset;  // override in the central header
     std::optional<uint16_t> centralNameLength;  // override of the stored field
-    std::string junkAfterCentral;                // bytes after this central header
+    std::string junkAfterCentral;               // bytes after this central header
 };
 
 struct ZipArchiveSpec {
     std::vector<ZipEntrySpec> entries;
     std::string comment;
-    std::string prefix;    // bytes before the first local header
-    std::string trailing;  // bytes after the archive comment
+    std::string prefix;             // bytes before the first local header
+    std::string trailing;           // bytes after the archive comment
     bool withLocalSections = true;  // false: central directory only
 
     std::optional<uint16_t> diskNumber;

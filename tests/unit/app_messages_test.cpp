@@ -1,11 +1,10 @@
 // The message texts are Shift-JIS bytes in the source; these tests read them
 // back through the C library's CP932 converter and compare with the Japanese.
+#include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "app/messages.h"
 
@@ -13,7 +12,8 @@ namespace {
 
 std::string Cp932ToUtf8(const std::string& bytes) {
     iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return "<no CP932 converter>";
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "<no CP932 converter>";
     std::string out(bytes.size() * 3 + 1, '\0');
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size();
@@ -21,7 +21,8 @@ std::string Cp932ToUtf8(const std::string& bytes) {
     size_t outLeft = out.size();
     size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
     iconv_close(cd);
-    if (r == static_cast<size_t>(-1)) return "<invalid CP932>";
+    if (r == static_cast<size_t>(-1))
+        return "<invalid CP932>";
     out.resize(out.size() - outLeft);
     return out;
 }

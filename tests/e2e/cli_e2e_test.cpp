@@ -1,0 +1,340 @@
+// The command line and run sequence, end to end: switches, banner, usage,
+// messages, exit codes and the reader's error line, on the built binary.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+#include "support/tool_run.h"
+#include "support/zip_builder.h"
+
+namespace {
+
+const std::string Banner =
+    "\nArcpeek Ver.1.0.0.0 ( Build: 2014.02.03 )\n"
+    "Copyright (C) 2014-2026 The Arcpeek developers.\n\n";
+
+std::string UsageText() {
+    std::string text;
+    for (size_t i = 0; i < UsageLineCount; ++i) {
+        std::string line = UsageLines[i] ? UsageLines[i] : "";
+        size_t width = (i + 1 == UsageShortLine) ? UsageShortLineWidth : UsageLineWidth;
+        line.resize(width, ' ');
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::string ErrorLine(int code, int version, int detail) {
+    char line[256];
+    std::snprintf(line, sizeof line, ErrorLineFormat, code, version, detail);
+    return std::string(line) + "\n";
+}
+
+std::string NotFound(const std::string& path) {
+    char line[8192];
+    std::snprintf(line, sizeof line, FileNotFoundFormat, path.c_str());
+    return "\n" + std::string(line) + "\n";
+}
+
+std::string SimpleArchive() {
+    return BuildZipWithNames({"readme.txt", "docs/guide.txt"});
+}
+
+class CommandLine : public ::testing::Test {
+protected:
+    ScratchDir scratch;
+};
+
+TEST_F(CommandLine, UsageTextIsPaddedLineByLine) {
+    std::string usage = UsageText();
+    size_t lines = 0;
+    size_t start = 0;
+    for (size_t end = usage.find('\n'); end != std::string::npos; end = usage.find('\n', start)) {
+        ++lines;
+        size_t width = end - start;
+        EXPECT_EQ(width, lines == 29 ? 76u : 78u) << "line " << lines;
+        start = end + 1;
+    }
+    EXPECT_EQ(lines, 34u);
+}
+
+TEST_F(CommandLine, UsageExitCodes) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    };
+    const std::string archive = scratch.Write("a.zip", SimpleArchive());
+    const std::vector<Case> cases = {
+        {{}, 1},
+        {{"-h"}, 1},
+        {{"-H", archive}, 1},
+        {{"-c"}, 2},
+        {{"-cs", archive}, 2},
+        {{"-f", archive}, 2},
+        {{"-Fx"}, 2},
+        {{"-c:x"}, 3},
+        {{archive, "-c:"}, 3},
+        {{archive, "-c:k"}, 3},
+        {{"-x"}, 4},
+        {{"-"}, 4},
+        {{"-\xA4"}, 4},
+        {{"-z", "/no/such/archive.zip"}, 4},
+    };
+    for (const Case& c : cases) {
+        std::string joined;
+        for (const std::string& a : c.args)
+            joined += "[" + a + "]";
+        SCOPED_TRACE(joined);
+        ToolRun run = RunArcpeek(c.args);
+        EXPECT_EQ(run.exitCode, c.code);
+        EXPECT_EQ(run.output, Banner + "\n" + UsageText());
+    }
+}
+
+TEST_F(CommandLine, MissingArchiveStopsAtOnceWithoutBanner) {
+    const std::string missing = scratch.File("missing.zip");
+    ToolRun run = RunArcpeek({missing, "-z"});
+    EXPECT_EQ(run.exitCode, 5) << "the path is met before the bad switch";
+    EXPECT_EQ(run.output, NotFound(missing));
+}
+
+TEST_F(CommandLine, TwoPathsMustBothExistAndTheSecondIsRead) {
+    const std::string archive = scratch.Write("a.zip", SimpleArchive());
+    const std::string notZip = scratch.Write("plain.txt", std::string(100, 'x'));
+    const std::string missing = scratch.File("missing.zip");
+
+    EXPECT_EQ(RunArcpeek({notZip, archive}).exitCode, 0);
+    ToolRun reversed = RunArcpeek({archive, notZip});
+    EXPECT_EQ(reversed.exitCode, 8);
+    EXPECT_EQ(reversed.output, Banner + ErrorLine(8, 0, 0));
+    ToolRun firstMissing = RunArcpeek({missing, archive});
+    EXPECT_EQ(firstMissing.exitCode, 5);
+    EXPECT_EQ(firstMissing.output, NotFound(missing));
+}
+
+TEST_F(CommandLine, LongPathsAreHandledWholly) {
+    // A path far beyond 280 bytes, within what the platform accepts.
+    std::string folder = scratch.path();
+    for (int i = 0; i < 12; ++i) {
+        folder += "/" + std::string(40, static_cast<char>('a' + i));
+        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    }
+    const std::string archive = folder + "/archive.zip";
+    FILE* f = std::fopen(archive.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::string bytes = SimpleArchive();
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+    ASSERT_GT(archive.size(), 500u);
+
+    EXPECT_EQ(RunArcpeek({archive}).exitCode, 0);
+    const std::string missing = folder + "/missing.zip";
+    ToolRun run = RunArcpeek({missing});
+    EXPECT_EQ(run.exitCode, 5);
+    EXPECT_EQ(run.output, NotFound(missing));
+}
+
+TEST_F(CommandLine, SwitchLettersBeyondTheirPositionsAreIgnored) {
+    const std::string archive = scratch.Write("a.zip", SimpleArchive());
+    ToolRun run = RunArcpeek({"-abc", archive});
+    EXPECT_EQ(run.exitCode, 0) << "-abc acts as -a";
+    ToolRun silent = RunArcpeek({"-c:unused", archive});
+    EXPECT_EQ(silent.exitCode, 0);
+    EXPECT_EQ(silent.output, "") << "-c:un silences the report";
+    ToolRun upper = RunArcpeek({"-C:SN", archive});
+    EXPECT_EQ(upper.exitCode, 0);
+    EXPECT_EQ(upper.output, "");
+}
+
+TEST_F(CommandLine, ReportStartsWithTheBannerUnlessSilenced) {
+    const std::string archive = scratch.Write("a.zip", SimpleArchive());
+    ToolRun run = RunArcpeek({archive});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.output.substr(0, Banner.size()), Banner);
+    ToolRun emptyList = RunArcpeek({"-f:", archive});
+    EXPECT_EQ(emptyList.output.substr(0, Banner.size()), Banner)
+        << "-f: with nothing after the colon names no list file";
+}
+
+TEST_F(CommandLine, AsciiArchiveIsNeverRewritten) {
+    const std::string bytes = SimpleArchive();
+    const std::string archive = scratch.Write("a.zip", bytes);
+    for (const char* target : {"-c:u", "-c:s"}) {
+        ToolRun run = RunArcpeek({target, "-b", archive});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(ReadFileBytes(archive), bytes);
+    }
+    EXPECT_EQ(scratch.List(), std::vector<std::string>{"a.zip"}) << "no backup, no temporary file";
+}
+
+// Reader failures, each with the error line after the banner.
+struct ReaderFailure {
+    const char* scenario;
+    std::string bytes;
+    int code;
+    int version;
+};
+
+std::vector<ReaderFailure> ReaderFailures() {
+    std::vector<ReaderFailure> cases;
+    auto entry = [](const std::string& name) {
+        ZipEntrySpec e;
+        e.name = name;
+        e.data = "x";
+        return e;
+    };
+    ZipArchiveSpec base;
+    base.entries = {entry("a.txt"), entry("b.txt")};
+
+    cases.push_back({"tiny file", "PK\x05\x06", 8, 0});
+    cases.push_back({"no signature", std::string(300, 'z'), 8, 0});
+    {
+        ZipArchiveSpec empty;
+        cases.push_back({"22-byte empty archive", BuildZip(empty), 8, 0});
+        empty.comment = "an empty archive with a comment";
+        cases.push_back({"empty archive with comment", BuildZip(empty), 8, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.directoryOffset = 0;
+        cases.push_back({"directory offset 0", BuildZip(s), 4, 0});
+        s.directoryOffset = 0x80000000u;
+        cases.push_back({"negative directory offset", BuildZip(s), 4, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.diskNumber = 1;
+        cases.push_back({"spanned archive", BuildZip(s), 91, 0});
+        s.diskNumber.reset();
+        s.directoryDisk = 2;
+        cases.push_back({"directory on another disk", BuildZip(s), 91, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.diskEntries = 0;
+        cases.push_back({"no entries on this disk", BuildZip(s), 12, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.directorySize = 5000;
+        cases.push_back({"directory past the end of the file", BuildZip(s), 20, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.entries[1].madeByVersion = 30;
+        cases.push_back({"made by 30", BuildZip(s), 92, 30});
+        s.entries[1].madeByVersion = 63;
+        s.entries[1].neededVersion = 14;
+        cases.push_back({"needed 14", BuildZip(s), 93, 63});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.entries[0].centralNameLength = 0;
+        cases.push_back({"empty name", BuildZip(s), 81, 20});
+        s.entries[0].centralNameLength.reset();
+        s.entries[1].name = std::string(281, 'n');
+        cases.push_back({"name of 281 bytes", BuildZip(s), 82, 20});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.diskEntries = 1;
+        s.totalEntries = 1;
+        cases.push_back({"more headers than entries", BuildZip(s), 84, 20});
+        s.diskEntries = 3;
+        cases.push_back({"fewer headers than entries", BuildZip(s), 85, 20});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.comment = std::string(10217, 'c');
+        cases.push_back({"archive comment beyond the text buffer", BuildZip(s), 86, 0});
+        s.comment = "cut";
+        s.commentLength = 500;
+        cases.push_back({"archive comment past the end of the file", BuildZip(s), 87, 0});
+    }
+    {
+        ZipArchiveSpec s = base;
+        s.entries[0].comment = std::string(10239, 'c');
+        cases.push_back({"entry comment beyond the text buffer", BuildZip(s), 88, 20});
+    }
+    return cases;
+}
+
+TEST_F(CommandLine, ReaderFailuresPrintTheErrorLineAndEndWithTheirCode) {
+    for (const ReaderFailure& c : ReaderFailures()) {
+        SCOPED_TRACE(c.scenario);
+        const std::string archive = scratch.Write("bad.zip", c.bytes);
+        ToolRun run = RunArcpeek({archive});
+        EXPECT_EQ(run.exitCode, c.code);
+        EXPECT_EQ(run.output, Banner + ErrorLine(c.code, c.version, 0));
+    }
+}
+
+TEST_F(CommandLine, ReaderFailuresCarryErrno) {
+    // A folder opens but cannot be read.
+    ToolRun folder = RunArcpeek({scratch.path()});
+    EXPECT_EQ(folder.exitCode, 11);
+    EXPECT_EQ(folder.output, Banner + ErrorLine(11, 0, EISDIR));
+
+    // A socket exists but cannot be opened.
+    const std::string socketPath = scratch.File("s");
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ToolRun socketRun = RunArcpeek({socketPath});
+    ::close(fd);
+    EXPECT_EQ(socketRun.exitCode, 6);
+    EXPECT_EQ(socketRun.output, Banner + ErrorLine(6, 0, ENXIO));
+}
+
+TEST_F(CommandLine, ArchivesOfTwoGigabytesOrMoreAreRefused) {
+    for (long long size : {2684354560LL, 4294967296LL + 1000}) {
+        SCOPED_TRACE(size);
+        std::string bytes = SimpleArchive();
+        const std::string archive = scratch.Write("big.zip", bytes);
+        ASSERT_EQ(::truncate(archive.c_str(), size), 0);
+        ToolRun run = RunArcpeek({archive});
+        EXPECT_EQ(run.exitCode, 8);
+    }
+}
+
+TEST_F(CommandLine, EndRecordSearch) {
+    struct Case {
+        const char* scenario;
+        std::string trailing;
+        std::string comment;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"end record followed by junk", std::string(100, 'j'), "", 0},
+        {"junk holding a cut signature", "PK\x05\x06 cut short", "", 0},
+        {"signature in the last 21 bytes of the comment", "", "note: PK\x05\x06 here", 0},
+        {"long comment", "", std::string(5000, 'c'), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        ZipArchiveSpec spec;
+        ZipEntrySpec e;
+        e.name = "file.txt";
+        e.data = "content";
+        spec.entries = {e};
+        spec.trailing = c.trailing;
+        spec.comment = c.comment;
+        const std::string archive = scratch.Write("a.zip", BuildZip(spec));
+        ToolRun run = RunArcpeek({"-f:" + scratch.File("list.txt"), archive});
+        EXPECT_EQ(run.exitCode, c.code);
+    }
+}
+
+}  // namespace

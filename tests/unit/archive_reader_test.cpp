@@ -1,0 +1,317 @@
+// The reader's decisions, checked in-process on archives from the test
+// builder: what it leaves in the context and which code it returns.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/context.h"
+#include "archive/reader.h"
+#include "support/tool_run.h"
+#include "support/zip_builder.h"
+
+namespace {
+
+class ReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetArchiveContext();
+    }
+    void TearDown() override {
+        ResetArchiveContext();
+    }
+
+    // Writes `bytes` as an archive and reads it; returns the reader's code.
+    int Read(const std::string& bytes) {
+        std::string path = scratch.Write("a.zip", bytes);
+        entryCount = -1;
+        errorDetail = 0;
+        return ReadArchiveDirectory(path.c_str(), &entryCount, &errorDetail);
+    }
+
+    ScratchDir scratch;
+    int entryCount = -1;
+    int errorDetail = 0;
+};
+
+ZipEntrySpec Entry(const std::string& name) {
+    ZipEntrySpec e;
+    e.name = name;
+    e.data = "data of " + name;
+    return e;
+}
+
+TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("b.txt"), Entry("a/long-name.txt")};
+    spec.entries[1].extra = std::string("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9);
+    spec.entries[1].comment = "second";
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(entryCount, 2);
+    EXPECT_EQ(context.nameEncoding, Ascii);
+    EXPECT_EQ(context.textNonAscii, 0);
+    EXPECT_EQ(context.entryTextNonAscii, 0);
+
+    const CentralRecord& first = context.records[0];
+    EXPECT_STREQ(first.name, "b.txt");
+    EXPECT_EQ(first.extra, nullptr);
+    EXPECT_EQ(first.comment, nullptr);
+    EXPECT_EQ(first.name, context.pool) << "the first name starts the pool";
+    const CentralRecord& second = context.records[1];
+    EXPECT_EQ(second.name, first.name + 6) << "texts follow each other with one zero byte";
+    EXPECT_STREQ(second.name, "a/long-name.txt");
+    ASSERT_NE(second.extra, nullptr);
+    EXPECT_EQ(std::string(second.extra, 9), spec.entries[1].extra);
+    EXPECT_EQ(second.extra[9], '\0');
+    EXPECT_STREQ(second.comment, "second");
+    EXPECT_EQ(second.commentLength, 6);
+    EXPECT_EQ(context.order[0], &context.records[0]);
+    EXPECT_EQ(context.order[1], &context.records[1]);
+    EXPECT_EQ(second.localHeaderOffset, 30u + 5 + 13);
+}
+
+TEST_F(ReaderTest, SplitsTheDateAndTimeWithoutRangeChecks) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a"), Entry("b")};
+    spec.entries[0].modDate = (33 << 9) | (2 << 5) | 3;     // 2013-02-03
+    spec.entries[0].modTime = (23 << 11) | (59 << 5) | 29;  // 23:59:58
+    spec.entries[1].modDate = 0xFFFF;
+    spec.entries[1].modTime = 0xFFFF;
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    const EntryInfo& a = context.entries[0];
+    EXPECT_EQ(a.year, 2013);
+    EXPECT_EQ(a.month, 2);
+    EXPECT_EQ(a.day, 3);
+    EXPECT_EQ(a.hour, 23);
+    EXPECT_EQ(a.minute, 59);
+    EXPECT_EQ(a.second, 58);
+    const EntryInfo& b = context.entries[1];
+    EXPECT_EQ(b.year, 2107);
+    EXPECT_EQ(b.month, 15);
+    EXPECT_EQ(b.day, 31);
+    EXPECT_EQ(b.hour, 31);
+    EXPECT_EQ(b.minute, 63);
+    EXPECT_EQ(b.second, 62);
+}
+
+TEST_F(ReaderTest, MadeByFieldsComeFromTheLastHeaderExamined) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a"), Entry("b"), Entry("c")};
+    spec.entries[0].madeByVersion = 63;
+    spec.entries[0].madeByHost = 3;
+    spec.entries[2].madeByVersion = 45;
+    spec.entries[2].madeByHost = 11;
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.madeByVersion, 45);
+    EXPECT_EQ(context.madeByHost, 11);
+
+    ResetArchiveContext();
+    spec.entries[1].madeByVersion = 30;
+    EXPECT_EQ(Read(BuildZip(spec)), 92);
+    EXPECT_EQ(context.madeByVersion, 30) << "the header that failed";
+    EXPECT_EQ(entryCount, -1) << "the entry count is written only on success";
+}
+
+TEST_F(ReaderTest, AcceptsOnlyTheListedVersions) {
+    for (int version : {10, 20, 22, 23, 45, 63, 64}) {
+        ResetArchiveContext();
+        ZipArchiveSpec spec;
+        spec.entries = {Entry("a")};
+        spec.entries[0].madeByVersion = static_cast<uint8_t>(version);
+        EXPECT_EQ(Read(BuildZip(spec)), 0) << "made by " << version;
+    }
+    for (int version : {0, 11, 21, 30, 46, 62, 65, 255}) {
+        ResetArchiveContext();
+        ZipArchiveSpec spec;
+        spec.entries = {Entry("a")};
+        spec.entries[0].madeByVersion = static_cast<uint8_t>(version);
+        EXPECT_EQ(Read(BuildZip(spec)), 92) << "made by " << version;
+    }
+    for (int version : {10, 20, 45}) {
+        ResetArchiveContext();
+        ZipArchiveSpec spec;
+        spec.entries = {Entry("a")};
+        spec.entries[0].neededVersion = static_cast<uint16_t>(version);
+        EXPECT_EQ(Read(BuildZip(spec)), 0) << "needed " << version;
+    }
+    for (int version : {0, 14, 51, 63, 0x0314}) {
+        ResetArchiveContext();
+        ZipArchiveSpec spec;
+        spec.entries = {Entry("a")};
+        spec.entries[0].neededVersion = static_cast<uint16_t>(version);
+        EXPECT_EQ(Read(BuildZip(spec)), 93) << "needed " << version;
+    }
+}
+
+TEST_F(ReaderTest, NameLengthLimits) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry(std::string(280, 'n'))};
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.records[0].nameLength, 280);
+    EXPECT_EQ(std::strlen(context.entries[0].name), 280u);
+
+    ResetArchiveContext();
+    spec.entries = {Entry(std::string(281, 'n'))};
+    EXPECT_EQ(Read(BuildZip(spec)), 82);
+
+    ResetArchiveContext();
+    spec.entries = {Entry("a")};
+    spec.entries[0].centralNameLength = 0;
+    EXPECT_EQ(Read(BuildZip(spec)), 81);
+}
+
+TEST_F(ReaderTest, JunkBetweenHeadersIsSkipped) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("first"), Entry("second")};
+    spec.entries[0].junkAfterCentral = "PK\x01junk bytes";
+    spec.entries[1].junkAfterCentral = "PK";
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_STREQ(context.records[0].name, "first");
+    EXPECT_STREQ(context.records[1].name, "second");
+}
+
+TEST_F(ReaderTest, RefusesDirectoriesWhoseHeaderCountDiffersFromTheEndRecord) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a"), Entry("b"), Entry("c")};
+    spec.diskEntries = 2;
+    EXPECT_EQ(Read(BuildZip(spec)), MoreHeadersThanEntries);
+
+    ResetArchiveContext();
+    spec.diskEntries = 4;
+    EXPECT_EQ(Read(BuildZip(spec)), FewerHeadersThanEntries);
+}
+
+TEST_F(ReaderTest, HeadersRunningPastTheDirectoryEnd) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a"), Entry("b")};
+    std::string bytes = BuildZip(spec);
+    // The second header's comment length claims bytes beyond the directory.
+    size_t second = bytes.find("PK\x01\x02", bytes.find("PK\x01\x02") + 1);
+    PutLe16(bytes, second + 32, 100);
+    EXPECT_EQ(Read(bytes), 83);
+
+    // A header whose 46 bytes do not fit: the directory size is cut short.
+    ResetArchiveContext();
+    spec.directorySize = 46 + 1 + 20;
+    EXPECT_EQ(Read(BuildZip(spec)), 83);
+}
+
+TEST_F(ReaderTest, EncryptedEntrySetsTheArchiveFlag) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a"), Entry("b")};
+    spec.entries[0].flags = 0x0001;
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.hasEncrypted, 1);
+}
+
+TEST_F(ReaderTest, TextsLargerThanAFixedPerEntryBudgetAreRead) {
+    // Each entry carries far more than 1024 bytes of extra field and comment.
+    ZipArchiveSpec spec;
+    for (int i = 0; i < 3; ++i) {
+        ZipEntrySpec e = Entry("entry" + std::to_string(i));
+        e.extra = std::string(4000, static_cast<char>('a' + i));
+        e.comment = std::string(6000, static_cast<char>('A' + i));
+        spec.entries.push_back(e);
+    }
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::string(context.records[i].extra, 4000), spec.entries[i].extra);
+        EXPECT_EQ(std::string(context.records[i].comment), spec.entries[i].comment);
+    }
+}
+
+TEST_F(ReaderTest, CommentsBeyondTheTextBufferAreRefused) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a")};
+    spec.entries[0].comment = std::string(10238, 'c');
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+
+    ResetArchiveContext();
+    spec.entries[0].comment = std::string(10239, 'c');
+    EXPECT_EQ(Read(BuildZip(spec)), EntryCommentTooLong);
+
+    ResetArchiveContext();
+    spec.entries[0].comment.clear();
+    spec.comment = std::string(10216, 'z');
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(std::strlen(context.commentBuffer), 10216u);
+
+    ResetArchiveContext();
+    spec.comment = std::string(10217, 'z');
+    EXPECT_EQ(Read(BuildZip(spec)), ArchiveCommentTooLong);
+}
+
+TEST_F(ReaderTest, ArchiveCommentRunningPastTheFileIsRefused) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a")};
+    spec.comment = "short";
+    spec.commentLength = 40;
+    EXPECT_EQ(Read(BuildZip(spec)), ArchiveCommentCut);
+}
+
+TEST_F(ReaderTest, BadDirectoryPositionStillDecodesTheComment) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a")};
+    spec.comment = "kept";
+    spec.directoryOffset = 0;
+    EXPECT_EQ(Read(BuildZip(spec)), 4);
+    EXPECT_STREQ(context.commentBuffer, "kept");
+    EXPECT_EQ(context.entries, nullptr) << "no table is allocated";
+
+    ResetArchiveContext();
+    spec.directoryOffset.reset();
+    spec.directorySize = 45;
+    EXPECT_EQ(Read(BuildZip(spec)), 4);
+}
+
+TEST_F(ReaderTest, NonAsciiCommentAloneDoesNotCountAsEntryText) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a")};
+    spec.comment = "\x82\xA0\x82\xA2";  // Shift-JIS hiragana
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.textNonAscii, 1);
+    EXPECT_EQ(context.entryTextNonAscii, 0);
+    EXPECT_NE(context.nameEncoding, Ascii);
+}
+
+TEST_F(ReaderTest, ByteEightyAloneCountsAsPlain) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("a\x80z")};
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.textNonAscii, 0);
+    EXPECT_EQ(context.records[0].nameConverted, 0);
+}
+
+TEST_F(ReaderTest, NameWithAZeroByteIsHeldAsLossy) {
+    ZipArchiveSpec spec;
+    spec.entries = {Entry(std::string("ab\0cd", 5))};
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.records[0].nameConverted, 1);
+    EXPECT_EQ(context.records[0].nameLossy, 1);
+}
+
+TEST_F(ReaderTest, NameEndingTheDirectoryIsShownToTheDetectorSafely) {
+    // The last header's name is the last byte of the file's directory and of
+    // the file (no end-record bytes can follow it inside the buffer).
+    ZipArchiveSpec spec;
+    spec.entries = {Entry("\x82")};
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(context.records[0].nameConverted, 1);
+}
+
+TEST_F(ReaderTest, ReadsAFullSixteenBitDirectory) {
+    ZipArchiveSpec spec;
+    spec.withLocalSections = false;
+    spec.prefix = "stub";  // a directory offset of 0 would be refused
+    for (int i = 0; i < 65535; ++i) {
+        ZipEntrySpec e;
+        e.name = "f" + std::to_string(i);
+        spec.entries.push_back(e);
+    }
+    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    EXPECT_EQ(entryCount, 65535);
+    EXPECT_STREQ(context.records[65534].name, "f65534");
+}
+
+}  // namespace
