@@ -101,4 +101,20 @@ TEST(TerminalOutput, PathsInMessagesAreConvertedToo) {
     EXPECT_NE(run.output.find("[写真.zip]"), std::string::npos) << Hex(run.output);
 }
 
+TEST(TerminalOutput, ListingOfTheSampleReadsAsJapanese) {
+    std::string sample = std::string(ARCPEEK_SOURCE_DIR) + "/samples/sample.zip";
+    ToolRun terminal = RunOnTerminal({"-a", sample}, "C.UTF-8");
+    EXPECT_EQ(terminal.exitCode, 0);
+    EXPECT_NE(terminal.output.find("文字コード情報：シフトJIS\n"), std::string::npos);
+    EXPECT_NE(terminal.output.find("\n写真/夏休み.txt    "), std::string::npos);
+    EXPECT_NE(terminal.output.find("ファイル説明文：Arcpeek のサンプルアーカイブです。\n"),
+              std::string::npos);
+
+    ToolRun pipe = RunIntoPipe({"-a", sample}, "C.UTF-8");
+    EXPECT_NE(pipe.output.find("\n\x8E\xCA\x90\x5E/\x89\xC4\x8B\x78\x82\xDD.txt    "),
+              std::string::npos)
+        << "写真/夏休み.txt in Shift-JIS";
+    EXPECT_EQ(pipe.output.find("写真"), std::string::npos);
+}
+
 }  // namespace
