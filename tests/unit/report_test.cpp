@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "archive/context.h"
 #include "platform/console.h"
+#include "report/report_lines.h"
 #include "report/report_texts.h"
 #include "support/tool_run.h"
 
@@ -251,6 +253,60 @@ TEST_F(ReportTest, ManyEntriesSpanSeveralOutputBlocks) {
                         std::to_string(e.uncompressedSize) + "," + tail;
     }
     EXPECT_EQ(file, expectedFile);
+}
+
+// The rows and lines are assembled by hand; printf with the formats they stand
+// for is the reference.
+TEST_F(ReportTest, RowsAndLinesMatchTheirPrintfFormats) {
+    std::vector<std::string> names = {"", "%s%n%d", std::string(700, 'w'), "a\x95\x5C"};
+    for (size_t length = 40; length <= 56; ++length)
+        names.push_back(std::string(length, 'n'));
+    const uint32_t sizes[] = {0,       9,           999,         1000,       999999,
+                              1000000, 2147483647u, 2147483648u, 4294967295u};
+    struct Date {
+        uint16_t year;
+        uint8_t month, day, hour, minute, second;
+    };
+    const Date dates[] = {{1980, 0, 0, 0, 0, 0},
+                          {2107, 15, 31, 31, 63, 62},
+                          {9999, 99, 99, 99, 99, 99},
+                          {10000, 100, 255, 7, 8, 9}};
+    CentralRecord record{};
+    EntryInfo entry{};
+    std::vector<char> reference(4096);
+    for (const std::string& name : names) {
+        for (uint32_t size : sizes) {
+            for (const Date& date : dates) {
+                record.name = const_cast<char*>(name.c_str());
+                record.compressedSize = size;
+                record.uncompressedSize = ~size;
+                record.extraLength = static_cast<uint16_t>(size & 1);
+                record.commentLength = static_cast<uint16_t>(size & 2);
+                entry.year = date.year, entry.month = date.month, entry.day = date.day;
+                entry.hour = date.hour, entry.minute = date.minute, entry.second = date.second;
+                char dateText[64], a[ThousandsCapacity], b[ThousandsCapacity];
+                std::snprintf(dateText, sizeof dateText, "%04d/%02d/%02d %02d:%02d:%02d", date.year,
+                              date.month, date.day, date.hour, date.minute, date.second);
+                FormatThousands(size, a, 1);
+                FormatThousands(~size, b, 1);
+                int n = std::snprintf(reference.data(), reference.size(), "%-48s%12s %12s %s\n",
+                                      name.c_str(), a, b, dateText);
+                std::string row;
+                AppendListingRow(&row, record, entry);
+                ASSERT_EQ(row, std::string(reference.data(), n));
+
+                std::string extra = std::string(ExtraFieldLabel) + ((size & 1) ? Present : Absent);
+                std::string comment =
+                    std::string(EntryCommentLabel) + ((size & 2) ? Present : Absent);
+                n = std::snprintf(reference.data(), reference.size(), "%s,%d,%d,%s,%s,%s\r\n",
+                                  name.c_str(), static_cast<int>(size), static_cast<int>(~size),
+                                  dateText, extra.c_str(), comment.c_str());
+                std::string line;
+                AppendListFileLine(&line, record, entry);
+                ASSERT_EQ(line, std::string(reference.data(), n));
+            }
+        }
+    }
 }
 
 TEST_F(ReportTest, ListFileInAMissingFolderIsNotOpened) {
