@@ -29,3 +29,11 @@ bool IsShiftJisCharset(std::string_view charset) {
     // Variants such as SJIS-WIN, SJIS-OPEN and SHIFT_JISX0213.
     return name.starts_with("SJIS") || name.starts_with("SHIFTJIS");
 }
+
+std::string CharsetOfLocaleName(std::string_view locale) {
+    size_t dot = locale.find('.');
+    if (dot == std::string_view::npos)
+        return "";
+    std::string_view charset = locale.substr(dot + 1);
+    return std::string(charset.substr(0, charset.find('@')));
+}

@@ -11,6 +11,10 @@
 // "WINDOWS-31J") names Shift-JIS or one of its Windows or IBM variants.
 bool IsShiftJisCharset(std::string_view charset);
 
+// The character set part of a locale name: "ja_JP.UTF-8@euro" -> "UTF-8";
+// empty when the name has none ("C", "POSIX", "ja_JP").
+std::string CharsetOfLocaleName(std::string_view locale);
+
 // A converter from code page 932 to a terminal's character set. A lead byte
 // that ends one piece of output is held until the next piece brings its trail
 // byte, so a character split between two writes still converts whole.

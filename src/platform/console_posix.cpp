@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/console.h"
@@ -23,20 +24,41 @@ void WriteToStandardOutput(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-void PrepareTerminalOutput() {
+// The locale the user asked for, as the C library looks it up.
+const char* RequestedLocaleName() {
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value && *value)
+            return value;
+    }
+    return "";
+}
+
+// The terminal's character set: the selected locale's, or, when the system
+// lacks the locale that was asked for (ja_JP.UTF-8 not installed), the one
+// its name gives.
+std::string TerminalCharset(bool localeSelected) {
+    std::string named = localeSelected ? "" : CharsetOfLocaleName(RequestedLocaleName());
+    if (!named.empty())
+        return named;
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset ? codeset : "";
+}
+
+void PrepareTerminalOutput(bool localeSelected) {
     if (!::isatty(STDOUT_FILENO))
         return;
-    const char* charset = nl_langinfo(CODESET);
-    if (!charset || !*charset || IsShiftJisCharset(charset))
+    std::string charset = TerminalCharset(localeSelected);
+    if (charset.empty() || IsShiftJisCharset(charset))
         return;
-    OpenTerminalTranscoder(&terminal, charset);
+    OpenTerminalTranscoder(&terminal, charset.c_str());
 }
 
 }  // namespace
 
 void SelectJapaneseLocale() {
-    std::setlocale(LC_CTYPE, "");
-    PrepareTerminalOutput();
+    bool localeSelected = std::setlocale(LC_CTYPE, "") != nullptr;
+    PrepareTerminalOutput(localeSelected);
 }
 
 void RedirectConsoleOutput(std::string* sink) {

@@ -85,6 +85,26 @@ TEST(TerminalOutput, Utf8TerminalGetsReadableText) {
     EXPECT_EQ(run.output.find(UsageLineSjis), std::string::npos);
 }
 
+TEST(TerminalOutput, LocaleMissingFromTheSystemStillNamesTheCharset) {
+    // Whether or not ja_JP.UTF-8 is installed, its terminal works in UTF-8.
+    ToolRun run = RunOnTerminal({"-h"}, "ja_JP.UTF-8");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("       " + UsageLineUtf8), std::string::npos) << Hex(run.output);
+}
+
+TEST(TerminalOutput, ShiftJisTerminalGetsTheBytesUnchanged) {
+    ToolRun run = RunOnTerminal({"-h"}, "ja_JP.SJIS");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("       " + UsageLineSjis), std::string::npos) << Hex(run.output);
+}
+
+TEST(TerminalOutput, AsciiTerminalGetsQuestionMarksNotRawBytes) {
+    ToolRun run = RunOnTerminal({"-h"}, "C");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.output.find("arcpeek.exe ????"), std::string::npos) << Hex(run.output);
+    EXPECT_EQ(run.output.find(UsageLineSjis), std::string::npos);
+}
+
 TEST(TerminalOutput, PipeGetsShiftJisWhateverTheLocale) {
     for (const char* locale : {"C.UTF-8", "C"}) {
         ToolRun run = RunIntoPipe({"-h"}, locale);

@@ -19,6 +19,16 @@ TEST(TerminalCharset, ShiftJisNamesAndTheirVariants) {
     }
 }
 
+TEST(TerminalCharset, CharsetPartOfLocaleNames) {
+    EXPECT_EQ(CharsetOfLocaleName("ja_JP.UTF-8"), "UTF-8");
+    EXPECT_EQ(CharsetOfLocaleName("ja_JP.SJIS"), "SJIS");
+    EXPECT_EQ(CharsetOfLocaleName("de_DE.ISO-8859-15@euro"), "ISO-8859-15");
+    EXPECT_EQ(CharsetOfLocaleName("C.utf8"), "utf8");
+    EXPECT_EQ(CharsetOfLocaleName("C"), "");
+    EXPECT_EQ(CharsetOfLocaleName("ja_JP"), "");
+    EXPECT_EQ(CharsetOfLocaleName(""), "");
+}
+
 class TerminalTranscoderTest : public ::testing::Test {
 protected:
     void SetUp() override {
