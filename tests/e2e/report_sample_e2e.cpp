@@ -65,17 +65,4 @@ TEST(SampleArchive, DetailedListing) {
               "2014/02/03 10:21:00\n");
 }
 
-TEST(SampleArchive, ListFile) {
-    ScratchDir scratch;
-    std::string list = scratch.File("sample.csv");
-    ToolRun run = RunArcpeek({"-f:" + list, SamplePath});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(
-        Utf8(ReadFileBytes(list)),
-        "写真/,0,0,2014/01/20 09:15:00,拡張フィールド:無し,ファイルコメント:無し\r\n"
-        "写真/夏休み.txt,18,18,2013/08/14 18:30:24,拡張フィールド:無し,ファイルコメント:無し\r\n"
-        "報告書.txt,46,46,2014/02/03 10:20:30,拡張フィールド:無し,ファイルコメント:有り\r\n"
-        "readme.txt,25,25,2014/02/03 10:21:00,拡張フィールド:無し,ファイルコメント:無し\r\n");
-}
-
 }  // namespace

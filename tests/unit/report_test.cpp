@@ -126,39 +126,6 @@ TEST_F(ReportTest, ThousandsGroupsFromTheRight) {
     EXPECT_EQ(Thousands(0, 0), "0");
 }
 
-TEST_F(ReportTest, HeaderThenOneRowPerEntryInDirectoryOrder) {
-    int n =
-        Fill({{"b.txt", 0, 999}, {"a.txt", 1000, 1234567}, {"big.bin", 4294967295u, 2147483648u}});
-    EXPECT_EQ(Report(n), std::string(ListingHeader) + Row("b.txt", "0", "999") +
-                             Row("a.txt", "1,000", "1,234,567") +
-                             Row("big.bin", "4,294,967,295", "2,147,483,648"));
-}
-
-TEST_F(ReportTest, NamesAreNeverCutAndNeverUsedAsFormats) {
-    std::string exact(48, 'x');
-    std::string longer = std::string(30, 'y') + "\x95\x5C" + std::string(30, 'z');  // 表 (5C trail)
-    std::string percent = "100%s %n %d%%.txt";
-    std::string huge(1500, 'h');  // longer than any line buffer
-    int n = Fill({{exact, 1, 2}, {longer, 3, 4}, {percent, 5, 6}, {huge, 7, 8}});
-    std::string out = Report(n);
-    EXPECT_EQ(out, std::string(ListingHeader) + Row(exact, "1", "2") + Row(longer, "3", "4") +
-                       Row(percent, "5", "6") + Row(huge, "7", "8"));
-}
-
-TEST_F(ReportTest, DateFieldsArePrintedAsHeldEvenOutOfRange) {
-    TestEntry odd{"odd", 0, 0};
-    odd.year = 2107, odd.month = 15, odd.day = 31, odd.hour = 31, odd.minute = 63, odd.second = 62;
-    TestEntry early{"early", 0, 0};
-    early.year = 1980, early.month = 0, early.day = 0, early.hour = 0, early.minute = 0;
-    TestEntry wide{"wide", 0, 0};  // beyond what the reader produces: printed whole
-    wide.year = 65535, wide.month = 255, wide.day = 255, wide.hour = 255, wide.minute = 255,
-    wide.second = 255;
-    int n = Fill({odd, early, wide});
-    EXPECT_EQ(Report(n), std::string(ListingHeader) + Row("odd", "0", "0", "2107/15/31 31:63:62") +
-                             Row("early", "0", "0", "1980/00/00 00:00:00") +
-                             Row("wide", "0", "0", "65535/255/255 255:255:255"));
-}
-
 TEST_F(ReportTest, DetailBlockPrecedesTheListingOnlyWhenAskedFor) {
     int n = Fill({{"a", 1, 1}, {"b", 2, 2}});
     context.nameEncoding = ShiftJis;
@@ -177,16 +144,6 @@ TEST_F(ReportTest, DetailBlockPrecedesTheListingOnlyWhenAskedFor) {
                              CommentLabel + comment + "\n\n" + listing);
 }
 
-TEST_F(ReportTest, DetailBlockWithoutCommentOrEncryptionSaysAbsent) {
-    int n = Fill({{"a", 1, 1}});
-    context.showDetails = 1;
-    std::string out = Report(n);
-    EXPECT_EQ(out.substr(0, out.find(ListingHeader)),
-              std::string(EncodingLabel) + "ASCII\n" + PasswordLabel + Absent + "\n" +
-                  EntryCountLabel + "1\n" + VersionLabel + "0\n" + HostLabel + "0\n" +
-                  CommentLabel + Absent + "\n\n");
-}
-
 TEST_F(ReportTest, CommentFillingTheWholeBufferIsReadOnlyUpToItsEnd) {
     int n = Fill({{"a", 1, 1}});
     context.showDetails = 1;
@@ -195,31 +152,6 @@ TEST_F(ReportTest, CommentFillingTheWholeBufferIsReadOnlyUpToItsEnd) {
     std::string expected =
         std::string(CommentLabel) + std::string(sizeof context.commentBuffer, 'c') + "\n\n";
     EXPECT_NE(out.find(expected), std::string::npos);
-}
-
-TEST_F(ReportTest, ListFileLinesAreCommaSeparatedWithSignedSizes) {
-    int n = Fill({{"a,b%s.txt", 0, 999, 0, 0},
-                  {"big", 2147483648u, 4294967295u, 4, 0},
-                  {"mid", 1234567, 2147483647u, 0, 12}});
-    std::string extra = ExtraFieldLabel;
-    std::string comment = EntryCommentLabel;
-    EXPECT_EQ(ListFile(n), "a,b%s.txt,0,999,2013/02/03 12:00:00," + extra + Absent + "," + comment +
-                               Absent + "\r\n" + "big,-2147483648,-1,2013/02/03 12:00:00," + extra +
-                               Present + "," + comment + Absent + "\r\n" +
-                               "mid,1234567,2147483647,2013/02/03 12:00:00," + extra + Absent +
-                               "," + comment + Present + "\r\n");
-}
-
-TEST_F(ReportTest, ListFileDetailBlockEndsLinesWithCrLf) {
-    int n = Fill({{"a", 1, 1}});
-    context.showDetails = 1;
-    context.nameEncoding = Utf16Be;
-    std::string out = ListFile(n);
-    EXPECT_EQ(out.substr(0, out.find("a,1,1,")),
-              std::string(EncodingLabel) + EncodingDisplayName(Utf16Be) + "\r\n" + PasswordLabel +
-                  Absent + "\r\n" + EntryCountLabel + "1\r\n" + VersionLabel + "0\r\n" + HostLabel +
-                  "0\r\n" + CommentLabel + Absent + "\r\n\r\n");
-    EXPECT_EQ(out.find(ListingHeader), std::string::npos);
 }
 
 TEST_F(ReportTest, ListFileReplacesAnEarlierFile) {
@@ -307,34 +239,6 @@ TEST_F(ReportTest, RowsAndLinesMatchTheirPrintfFormats) {
             }
         }
     }
-}
-
-TEST_F(ReportTest, ListFileInAMissingFolderIsNotOpened) {
-    int n = Fill({{"a", 1, 1}});
-    context.listPath = scratch.File("missing/list.csv");
-    int errorDetail = 0;
-    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileNotOpened);
-    EXPECT_EQ(errorDetail, ENOENT);
-    EXPECT_TRUE(scratch.List().empty());
-}
-
-TEST_F(ReportTest, ListFileThatCannotBeWrittenIsReported) {
-    if (::access("/dev/full", W_OK) != 0)
-        GTEST_SKIP() << "no /dev/full";
-    int n = Fill({{"a", 1, 1}});
-    context.listPath = "/dev/full";
-    int errorDetail = 0;
-    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileNotWritten);
-    EXPECT_EQ(errorDetail, ENOSPC);
-}
-
-TEST_F(ReportTest, ListFileIsNeverWrittenOverTheArchive) {
-    int n = Fill({{"a", 1, 1}});
-    context.archivePath = scratch.Write("a.zip", "archive bytes");
-    context.listPath = scratch.path() + "/./a.zip";
-    int errorDetail = -1;
-    EXPECT_EQ(WriteListFile(n, &errorDetail), ListFileIsArchive);
-    EXPECT_EQ(ReadFileBytes(context.archivePath), "archive bytes");
 }
 
 }  // namespace
