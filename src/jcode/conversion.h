@@ -29,8 +29,10 @@ enum ConversionResult : int {
     CodeRejected = -459,
     MissingTrailByte = -464,
     BadEucLeadByte = -466,
-    // The converted text does not fit the output or a work area. The output is
-    // still zero-terminated, but the text is cut and must not be stored.
+    // The converted text does not fit the output or a work area (20479 bytes
+    // or units of text). The converters to Shift-JIS leave their output
+    // zero-terminated but cut, and mark it lossy: it must not be stored.
+    // ShiftJisToUtf8 writes nothing then.
     TextTooLong = -467,
 };
 

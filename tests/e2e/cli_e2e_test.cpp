@@ -261,6 +261,12 @@ std::vector<ReaderFailure> ReaderFailures() {
         cases.push_back({"archive comment past the end of the file", BuildZip(s), 87, 0});
     }
     {
+        // A UTF-8 name whose newlines double to CR LF once converted.
+        ZipArchiveSpec s = base;
+        s.entries[1].name = "\xC3\xA9" + std::string(270, '\n');
+        cases.push_back({"converted name beyond 407 bytes", BuildZip(s), 89, 20});
+    }
+    {
         ZipArchiveSpec s = base;
         s.entries[0].comment = std::string(10239, 'c');
         cases.push_back({"entry comment beyond the text buffer", BuildZip(s), 88, 20});

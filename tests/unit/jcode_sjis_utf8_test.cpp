@@ -1,0 +1,278 @@
+// Shift-JIS to UTF-8: flag defaults, the pre-pass (validation, extension
+// areas, katakana folding, newlines), measure mode, the refusal of texts that
+// code page 932 cannot read faithfully, and the bounds of work area and
+// output.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "jcode/kana.h"
+#include "jcode/sjis_utf8.h"
+#include "support/tool_run.h"
+
+namespace {
+
+constexpr ConversionFlags NoPrepass = 0x0002;          // a kana-group choice without folding
+constexpr ConversionFlags DenyExtensionRows = 0x0200;  // an extension-group choice without 0x0080
+constexpr char Untouched = '#';
+constexpr int UntouchedLength = -99;
+
+struct Conversion {
+    int result;
+    int length;
+    std::string output;  // what the output holds up to its first zero byte
+};
+
+Conversion Convert(const std::string& source, ConversionFlags flags, size_t capacity = 256) {
+    std::vector<char> output(capacity + 1, Untouched);
+    output[capacity] = 0;
+    Conversion c{0, UntouchedLength, ""};
+    c.result = ShiftJisToUtf8(source.c_str(), output.data(), capacity, &c.length, flags);
+    c.output = output.data();
+    return c;
+}
+
+Conversion Measure(const std::string& source, ConversionFlags flags) {
+    Conversion c{0, UntouchedLength, ""};
+    c.result = ShiftJisToUtf8(source.c_str(), nullptr, 0, &c.length, flags);
+    return c;
+}
+
+TEST(WithDefaultFlags, AddsEachGroupsDefaultOnlyWhenTheGroupIsEmpty) {
+    const struct {
+        ConversionFlags given;
+        ConversionFlags expected;
+    } cases[] = {
+        {0, 0x0481},
+        {NewlineCrLf, 0x2481},
+        {NoPrepass, 0x0482},
+        {KanaReject, 0x04A0},
+        {DenyExtensionRows, 0x0201},
+        {0x0400, 0x0401},
+        {0x0080, 0x0081},
+        {0x2200, 0x2201},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        EXPECT_EQ(WithDefaultFlags(c.given), c.expected);
+    }
+}
+
+struct ConvertCase {
+    const char* scenario;
+    std::string source;
+    ConversionFlags flags;
+    int result;
+    std::string utf8;  // expected output on success
+};
+
+const ConvertCase convertCases[] = {
+    {"empty text", "", 0, 0, ""},
+    {"hiragana and ASCII",
+     "\x82\xA0"
+     "A",
+     0, 0,
+     "\xE3\x81\x82"
+     "A"},
+    {"voiced half-width ka folds to ga", "\xB6\xDE", 0, 0, "\xE3\x82\xAC"},
+    {"semi-voiced half-width ha folds to pa", "\xCA\xDF", 0, 0, "\xE3\x83\x91"},
+    {"half-width u keeps its voiced mark apart", "\xB3\xDE", 0, 0, "\xE3\x82\xA6\xE3\x82\x9B"},
+    {"half-width ka keeps a semi-voiced mark apart", "\xB6\xDF", 0, 0, "\xE3\x82\xAB\xE3\x82\x9C"},
+    {"lone voiced mark", "\xDE", 0, 0, "\xE3\x82\x9B"},
+    {"two voiced marks", "\xDE\xDE", 0, 0, "\xE3\x82\x9B\xE3\x82\x9B"},
+    {"half-width ka last", "A\xB6", 0, 0, "A\xE3\x82\xAB"},
+    {"no folding without the pre-pass", "\xB1", NoPrepass, 0, "\xEF\xBD\xB1"},
+    {"a newline bit runs the pre-pass, which folds", "\xB1", NoPrepass | NewlineCrLf, 0,
+     "\xE3\x82\xA2"},
+    {"LF becomes CR LF", "A\n", NewlineCrLf, 0, "A\r\n"},
+    {"area A accepted by default", "\x87\x40", 0, 0, "\xE2\x91\xA0"},
+    {"area A refused when extension rows are denied", "\x87\x40", NewlineCrLf | DenyExtensionRows,
+     CodeRejected, ""},
+    {"area B accepted by default", "\xED\x40", 0, 0, "\xE7\xBA\x8A"},
+    {"area C refused with the pre-pass", "\xF0\x40", 0, CodeRejected, ""},
+    {"IBM extension refused with the pre-pass", "\xFA\x40", NewlineCrLf, CodeRejected, ""},
+    {"area C converted without the pre-pass", "\xF0\x40", NoPrepass, 0, "\xEE\x80\x80"},
+    {"IBM extension converted without the pre-pass", "\xFA\x40", NoPrepass, 0, "\xE2\x85\xB0"},
+    {"first code after area A under any flags", "\x88\x9F", NewlineCrLf | DenyExtensionRows, 0,
+     "\xE4\xBA\x9C"},
+    {"last code before area B under any flags", "\xEA\xA4", NewlineCrLf | DenyExtensionRows, 0,
+     "\xE7\x86\x99"},
+    {"3F is no trail byte, even in area B", "\xEB\x3F", 0, BadTrailByte, ""},
+    {"lead byte at the end", "A\x82", 0, MissingTrailByte, ""},
+    {"lead byte before a space", "\x82\x20", 0, BadTrailByte, ""},
+    {"lead byte before 7F", "\x82\x7F", 0, BadTrailByte, ""},
+    {"lead byte before FD", "\x82\xFD", 0, BadTrailByte, ""},
+    {"half-width katakana rejected", "A\xB1", KanaReject, KanaRejected, ""},
+    {"rejection wins over folding", "\xB1", KanaReject | KanaFold, KanaRejected, ""},
+    // Single bytes that code page 932 maps to code points of their own.
+    {"single byte 80", "\x80", 0, 0, "\xC2\x80"},
+    {"single byte A0", "\xA0", 0, 0, "\xEF\xA3\xB0"},
+    {"single byte FF", "\xFF", 0, 0, "\xEF\xA3\xB3"},
+    // Codes that hold no character are refused, never stored as U+30FB.
+    {"undefined code in area A", "\x85\x40", 0, CodeRejected, ""},
+    {"undefined code outside the areas", "A\x81\xAD", 0, CodeRejected, ""},
+    {"undefined code without the pre-pass", "\x85\x40", NoPrepass, CodeRejected, ""},
+    {"broken pair without the pre-pass", "\x82\x20", NoPrepass, BadTrailByte, ""},
+    {"lead byte at the end without the pre-pass", "A\x82", NoPrepass, MissingTrailByte, ""},
+};
+
+TEST(ShiftJisToUtf8, ConvertsOrRefusesWithoutTouchingTheOutput) {
+    for (const ConvertCase& c : convertCases) {
+        SCOPED_TRACE(std::string(c.scenario) + ": " + Hex(c.source));
+        Conversion got = Convert(c.source, c.flags);
+        EXPECT_EQ(got.result, c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(Hex(got.output), Hex(c.utf8));
+            EXPECT_EQ(got.length, static_cast<int>(c.utf8.size()));
+        } else {
+            EXPECT_EQ(got.output, std::string(256, Untouched));
+            EXPECT_EQ(got.length, UntouchedLength);
+        }
+    }
+}
+
+// Every half-width katakana folds to the full-width form it stands for.
+TEST(ShiftJisToUtf8, FoldsEveryHalfWidthKatakana) {
+    const std::string fullWidth =
+        "。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+        "ハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+    std::string halfWidth;
+    for (int b = 0xA1; b <= 0xDF; ++b)
+        halfWidth.push_back(static_cast<char>(b));
+    Conversion got = Convert(halfWidth, 0, 512);
+    EXPECT_EQ(got.result, 0);
+    EXPECT_EQ(Hex(got.output), Hex(fullWidth));
+}
+
+TEST(SoundMarkKind, CombinesOnlyKanaThatTakeTheMark) {
+    const struct {
+        uint8_t kana;
+        uint8_t next;
+        int kind;
+    } cases[] = {
+        {0xB6, 0xDE, 1}, {0xC4, 0xDE, 1}, {0xCA, 0xDE, 1}, {0xCE, 0xDE, 1}, {0xB5, 0xDE, 0},
+        {0xC5, 0xDE, 0}, {0xB3, 0xDE, 0}, {0xCF, 0xDE, 0}, {0xCA, 0xDF, 2}, {0xCE, 0xDF, 2},
+        {0xC9, 0xDF, 0}, {0xB6, 0xDF, 0}, {0xCA, 0x41, 0}, {0xCA, 0x00, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Hex(std::string{static_cast<char>(c.kana), static_cast<char>(c.next)}));
+        EXPECT_EQ(SoundMarkKind(c.kana, c.next), c.kind);
+    }
+}
+
+TEST(ClassifyExtensionCode, PlacesCodesByAreaAndJisRoundTrip) {
+    const struct {
+        uint16_t code;
+        int kind;
+    } cases[] = {
+        {0x853F, 0}, {0x8540, 1}, {0x857F, 2}, {0x889E, 1}, {0x889F, 0}, {0xEAA4, 0},
+        {0xEB40, 1}, {0xEFFC, 1}, {0xF040, 3}, {0xFA40, 3}, {0xFCFC, 3}, {0xFCFD, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        EXPECT_EQ(ClassifyExtensionCode(c.code), c.kind);
+    }
+}
+
+TEST(ShiftJisToJis, GivesRowAndCell) {
+    const struct {
+        uint8_t lead;
+        uint8_t trail;
+        uint16_t jis;
+    } cases[] = {
+        {0x81, 0x40, 0x2121}, {0x81, 0x9E, 0x217E}, {0x81, 0x9F, 0x2221}, {0x81, 0xFC, 0x227E},
+        {0x85, 0x40, 0x2921}, {0x88, 0x9E, 0x2F7E}, {0x9F, 0xFC, 0x5E7E}, {0xE0, 0x40, 0x5F21},
+        {0xEB, 0x40, 0x7521}, {0xF0, 0x40, 0x7F21},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.jis);
+        EXPECT_EQ(ShiftJisToJis(c.lead, c.trail), c.jis);
+    }
+}
+
+struct MeasureCase {
+    const char* scenario;
+    std::string source;
+    ConversionFlags flags;
+    int result;
+    int length;
+};
+
+TEST(ShiftJisToUtf8, MeasuresTheTextOrTheCharactersBeforeAFault) {
+    const MeasureCase cases[] = {
+        {"hiragana and ASCII",
+         "\x82\xA0"
+         "A",
+         0, 0, 4},
+        {"folded katakana take three bytes",
+         "\xB6\xDE"
+         "A",
+         0, 0, 4},
+        {"newlines counted after the rule", "A\nB", NewlineCrLf, 0, 4},
+        {"lead byte at the end, no pre-pass", "A\x82", NoPrepass, MissingTrailByte, 1},
+        {"lead byte at the end, pre-pass fails first", "A\x82", 0, MissingTrailByte,
+         UntouchedLength},
+        {"area C, no pre-pass", "\x82\xA0\xF0\x40", NoPrepass, CodeRejected, 3},
+        {"IBM extension, no pre-pass", "\xFA\x40", NoPrepass, CodeRejected, 0},
+        {"area C with the pre-pass", "\xF0\x40", 0, CodeRejected, UntouchedLength},
+        {"area A denied, no pre-pass", "A\x87\x40", NoPrepass | DenyExtensionRows, CodeRejected, 1},
+        {"undefined area A code counts as U+30FB", "\x85\x40", 0, 0, 3},
+        {"single byte A0 counts as U+F8F0", "\xA0", NoPrepass, 0, 3},
+    };
+    for (const MeasureCase& c : cases) {
+        SCOPED_TRACE(std::string(c.scenario) + ": " + Hex(c.source));
+        Conversion got = Measure(c.source, c.flags);
+        EXPECT_EQ(got.result, c.result);
+        EXPECT_EQ(got.length, c.length);
+    }
+}
+
+TEST(ShiftJisToUtf8, RefusesAnOutputThatDoesNotFitWithoutWritingIt) {
+    const struct {
+        size_t capacity;
+        int result;
+    } cases[] = {{4, 0}, {3, TextTooLong}, {1, TextTooLong}, {0, TextTooLong}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.capacity);
+        Conversion got = Convert("\x82\xA0", 0, c.capacity);
+        EXPECT_EQ(got.result, c.result);
+        if (c.result == 0) {
+            EXPECT_EQ(Hex(got.output), "E3 81 82");
+        } else {
+            EXPECT_EQ(got.output, std::string(c.capacity, Untouched));
+            EXPECT_EQ(got.length, UntouchedLength);
+        }
+    }
+}
+
+// The text after the pre-pass (or as copied without it) must fit the 20479
+// bytes of the work area.
+TEST(ShiftJisToUtf8, RefusesATextThatOutgrowsTheWorkArea) {
+    const struct {
+        const char* scenario;
+        std::string source;
+        ConversionFlags flags;
+        int result;
+    } cases[] = {
+        {"20479 bytes", std::string(20479, 'A'), 0, 0},
+        {"20480 bytes", std::string(20480, 'A'), 0, TextTooLong},
+        {"20480 bytes without the pre-pass", std::string(20480, 'A'), NoPrepass, TextTooLong},
+        {"10239 folded katakana", std::string(10239, '\xB1'), 0, 0},
+        {"10240 folded katakana", std::string(10240, '\xB1'), 0, TextTooLong},
+        {"10240 newlines doubled", std::string(10240, '\n'), NewlineCrLf, TextTooLong},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        Conversion measured = Measure(c.source, c.flags);
+        EXPECT_EQ(measured.result, c.result);
+        Conversion got = Convert(c.source, c.flags, 61440);
+        EXPECT_EQ(got.result, c.result);
+        if (c.result != 0) {
+            EXPECT_EQ(got.length, UntouchedLength);
+        }
+    }
+}
+
+}  // namespace
