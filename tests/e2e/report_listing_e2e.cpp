@@ -143,6 +143,42 @@ TEST_F(ReportEndToEnd, DetailBlockOfAnEncryptedShiftJisArchiveWithComment) {
                                     Row("plain.txt", 9, "1", "1"));
 }
 
+std::string Units(const std::u16string& text, bool bigEndian) {
+    std::string bytes;
+    for (char16_t u : text) {
+        char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+// Names written in each encoding: the detail block names it, the row shows the
+// name in Shift-JIS.
+TEST_F(ReportEndToEnd, DetailBlockNamesEachEncoding) {
+    const struct {
+        std::string stored;
+        const char* encoding;
+        const char* shown;
+    } cases[] = {
+        {"\xC6\xFC\xCB\xDC\xB8\xEC.txt", "EUC", "日本語.txt"},
+        {"写真.jpg", "UTF8", "写真.jpg"},
+        {Units(u"\u5199\u771F\u306E.txt", false), "UTF16リトルエンディアン", "写真の.txt"},
+        {Units(u"photo.jpg", true), "UTF16ビッグエンディアン", "photo.jpg"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.encoding);
+        ZipArchiveSpec spec;
+        spec.entries = {Entry(c.stored)};
+        ToolRun run = RunArcpeek({"-a", Archive(spec)});
+        ASSERT_EQ(run.exitCode, 0);
+        std::string text = Utf8(run.output);
+        EXPECT_NE(text.find(std::string("\n文字コード情報：") + c.encoding + "\n"),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find(std::string("-------\n") + c.shown + "   "), std::string::npos) << text;
+    }
+}
+
 TEST_F(ReportEndToEnd, ListFileHasSignedSizesLabelsAndCrLf) {
     ZipArchiveSpec spec;
     spec.entries = {Entry("a,b%s.txt", 0, 999), Entry(Sjis("資料.txt"), 2147483648u, 4294967295u),
