@@ -93,7 +93,11 @@ struct EntryInfo {
     uint8_t hour;
     uint8_t minute;
     uint8_t second;
-    char name[EntryNameCapacity];
+    // The entry name in display form, zero-terminated: the same text in the
+    // pool that the entry's CentralRecord designates. Holding a pointer rather
+    // than a 408-byte copy per entry keeps the tables close to the size of the
+    // directory; converted names are still limited to EntryNameCapacity bytes.
+    const char* name;
 };
 
 struct ArchiveContext {

@@ -277,17 +277,18 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     return 0;
 }
 
-// Decodes the name into entry->name and places it in the pool.
+// Decodes the name into its display form and places it in the pool.
 int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
-    std::memcpy(entry->name, stored, n);
-    entry->name[n] = '\0';
+    const char* text = reinterpret_cast<const char*>(stored);
     size_t length = n;
+    char converted[EntryNameCapacity];
     if (IsNonAsciiText(stored, n)) {
         uint8_t work[NameWorkSize] = {};
         std::memcpy(work, stored, n);
-        DecodedText decoded = DecodeNonAsciiText(work, n, stored, entry->name, EntryNameCapacity);
+        DecodedText decoded = DecodeNonAsciiText(work, n, stored, converted, EntryNameCapacity);
         if (decoded.tooLong)
             return ConvertedNameTooLong;
+        text = converted;
         length = decoded.length;
         record->nameConverted = 1;
         record->nameLossy = decoded.lossy;
@@ -297,7 +298,8 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
     record->name = walk->poolCursor;
-    std::memcpy(walk->poolCursor, entry->name, length);
+    entry->name = walk->poolCursor;
+    std::memcpy(walk->poolCursor, text, length);
     walk->poolCursor[length] = '\0';
     walk->poolCursor += length + 1;
     return 0;

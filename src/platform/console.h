@@ -1,15 +1,24 @@
-// Console services: the locale, raw byte output to standard output, and the
-// end of the process. Texts are Shift-JIS bytes and are written unchanged.
+// Console services: the locale, byte output to standard output, and the end
+// of the process. Texts are Shift-JIS bytes. Files and pipes receive them
+// unchanged; a terminal that works in another character set (a UTF-8 locale)
+// receives them converted to that set, so that a person can read them.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
-// Selects the locale for character handling at start-up.
+// Selects the locale for character handling at start-up, and with it the
+// character set in which a terminal on standard output is written.
 void SelectJapaneseLocale();
 
-// Writes bytes to standard output exactly as given.
+// Writes Shift-JIS bytes to standard output: exactly as given, or converted
+// for a terminal as described above.
 void ConsoleWrite(std::string_view bytes);
+
+// For tests: while `sink` is not null, ConsoleWrite appends the bytes to it,
+// unconverted, instead of writing them. Null restores standard output.
+void RedirectConsoleOutput(std::string* sink);
 
 // Formats like printf and writes the result with ConsoleWrite.
 void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));

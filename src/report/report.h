@@ -2,14 +2,26 @@
 // comma-separated list file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// Result codes of WriteListFile.
+enum ListFileResult : int {
+    ListFileWritten = 0,
+    ListFileNotOpened = 21,   // the file could not be opened; errorDetail = errno
+    ListFileNotWritten = 22,  // writing or closing failed (disk full...); errorDetail = errno
+    ListFileIsArchive = 23,   // the path names the archive itself, which is left untouched
+};
+
+// Room FormatThousands needs: "4,294,967,295" and its zero byte.
+constexpr size_t ThousandsCapacity = 14;
 
 // Writes the console report of `entryCount` entries; the caller has printed
 // the banner just before.
 void PrintReport(int entryCount);
 
-// Writes the list file named by context.listPath. Returns 0, or 21 when the
-// file cannot be opened (errorDetail then receives errno).
+// Writes the list file named by context.listPath. Returns 0 or a
+// ListFileResult; errorDetail then receives errno where a system call failed.
 int WriteListFile(int entryCount, int* errorDetail);
 
 // Renders `value` in decimal into `buffer` (at least 14 bytes), with a ","

@@ -1,0 +1,123 @@
+// Output on a terminal against output into a pipe: a pipe always receives the
+// Shift-JIS bytes; a terminal in a UTF-8 locale receives readable UTF-8.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "support/tool_run.h"
+
+namespace {
+
+// 機能概要を表示し終了します。 as Shift-JIS and as UTF-8.
+const std::string UsageLineSjis =
+    "\x8B@\x94\x5C\x8AT\x97v\x82\xF0\x95\x5C\x8E\xA6\x82\xB5\x8FI\x97\xB9\x82\xB5\x82\xDC\x82\xB7"
+    "\x81"
+    "B";
+const std::string UsageLineUtf8 = "機能概要を表示し終了します。";
+
+// Runs arcpeek with standard output on a pseudo-terminal, in the locale named
+// by `locale`, and returns what the terminal received.
+ToolRun RunOnTerminal(const std::vector<std::string>& args, const std::string& locale) {
+    ToolRun run;
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return run;
+    int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY);
+    if (slave < 0) {
+        ::close(master);
+        return run;
+    }
+    termios mode;
+    ::tcgetattr(slave, &mode);
+    ::cfmakeraw(&mode);  // no "\n" to "\r\n" on the way: the bytes as written
+    ::tcsetattr(slave, TCSANOW, &mode);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(slave, 1);
+        int nullFd = ::open("/dev/null", O_RDWR);
+        ::dup2(nullFd, 0);
+        ::dup2(nullFd, 2);
+        ::close(master);
+        ::close(slave);
+        ::unsetenv("LC_CTYPE");
+        ::setenv("LANG", locale.c_str(), 1);
+        ::setenv("LC_ALL", locale.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(ARCPEEK_BINARY)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(slave);
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;  // EIO once the program has closed the terminal
+        run.output.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(master);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+ToolRun RunIntoPipe(const std::vector<std::string>& args, const std::string& locale) {
+    std::vector<std::string> argv{"env", "LC_ALL=" + locale, "LANG=" + locale, ARCPEEK_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+}
+
+// The terminal's locale decides: UTF-8 (also when the system lacks the locale
+// named), Shift-JIS unchanged, and "?" where ASCII cannot show a character.
+TEST(TerminalOutput, TerminalGetsTextInItsLocalesCharset) {
+    const struct {
+        const char* locale;
+        std::string usageLine;
+    } cases[] = {{"C.UTF-8", UsageLineUtf8},
+                 {"ja_JP.UTF-8", UsageLineUtf8},
+                 {"ja_JP.SJIS", UsageLineSjis},
+                 {"C", std::string(UsageLineUtf8.size() / 3, '?')}};
+    for (const auto& c : cases) {
+        ToolRun run = RunOnTerminal({"-h"}, c.locale);
+        EXPECT_EQ(run.exitCode, 1) << c.locale;
+        EXPECT_NE(run.output.find("\n       " + c.usageLine + "  "), std::string::npos)
+            << c.locale << ": " << Hex(run.output);
+    }
+}
+
+TEST(TerminalOutput, PipeGetsShiftJisWhateverTheLocale) {
+    for (const char* locale : {"C.UTF-8", "C"}) {
+        ToolRun run = RunIntoPipe({"-h"}, locale);
+        EXPECT_EQ(run.exitCode, 1) << locale;
+        EXPECT_NE(run.output.find("       " + UsageLineSjis), std::string::npos) << locale;
+        EXPECT_EQ(run.output.find(UsageLineUtf8), std::string::npos) << locale;
+    }
+}
+
+TEST(TerminalOutput, ListingOfTheSampleReadsAsJapanese) {
+    std::string sample = std::string(ARCPEEK_SOURCE_DIR) + "/samples/sample.zip";
+    ToolRun terminal = RunOnTerminal({"-a", sample}, "C.UTF-8");
+    EXPECT_EQ(terminal.exitCode, 0);
+    EXPECT_NE(terminal.output.find("文字コード情報：シフトJIS\n"), std::string::npos);
+    EXPECT_NE(terminal.output.find("\n写真/夏休み.txt    "), std::string::npos);
+    EXPECT_NE(terminal.output.find("ファイル説明文：Arcpeek のサンプルアーカイブです。\n"),
+              std::string::npos);
+
+    ToolRun pipe = RunIntoPipe({"-a", sample}, "C.UTF-8");
+    EXPECT_NE(pipe.output.find("\n\x8E\xCA\x90\x5E/\x89\xC4\x8B\x78\x82\xDD.txt    "),
+              std::string::npos)
+        << "写真/夏休み.txt in Shift-JIS";
+    EXPECT_EQ(pipe.output.find("写真"), std::string::npos);
+}
+
+}  // namespace
