@@ -18,9 +18,7 @@
 
 namespace {
 
-const std::string Banner =
-    "\nArcpeek Ver.1.0.0.0 ( Build: 2014.02.03 )\n"
-    "Copyright (C) 2014-2026 The Arcpeek developers.\n\n";
+const std::string Banner = ExpectedBanner;
 
 std::string UsageText() {
     std::string text;

@@ -1,7 +1,6 @@
 // The sample archive shipped with the sources: it is what its generator
 // writes, and the tool lists it as the README shows.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <string>
 
@@ -10,23 +9,6 @@
 namespace {
 
 const std::string SamplePath = std::string(ARCPEEK_SOURCE_DIR) + "/samples/sample.zip";
-
-std::string Utf8(const std::string& bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no CP932 converter>";
-    std::string out(bytes.size() * 3 + 1, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    if (r == static_cast<size_t>(-1))
-        out += "<invalid CP932>";
-    return out;
-}
 
 TEST(SampleArchive, GeneratorWritesTheShippedBytes) {
     if (!HaveProgram("python3"))
@@ -43,7 +25,7 @@ TEST(SampleArchive, GeneratorWritesTheShippedBytes) {
 TEST(SampleArchive, DetailedListing) {
     ToolRun run = RunArcpeek({"-a", SamplePath});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(Utf8(run.output),
+    EXPECT_EQ(Cp932ToUtf8(run.output),
               "\nArcpeek Ver.1.0.0.0 ( Build: 2014.02.03 )\n"
               "Copyright (C) 2014-2026 The Arcpeek developers.\n\n"
               "文字コード情報：シフトJIS\n"

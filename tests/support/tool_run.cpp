@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -156,5 +157,42 @@ std::string Hex(const std::string& bytes) {
             out += ' ';
         out += cell;
     }
+    return out;
+}
+
+std::string Cp932ToUtf8(const std::string& bytes) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "<no CP932 converter>";
+    std::string out(bytes.size() * 3 + 1, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    if (r == static_cast<size_t>(-1)) {
+        out += "<invalid CP932 at " + Hex(std::string(in, inLeft < 2 ? inLeft : 2)) + ">";
+    }
+    return out;
+}
+
+const char* const ExpectedBanner =
+    "\nArcpeek Ver.1.0.0.0 ( Build: 2014.02.03 )\n"
+    "Copyright (C) 2014-2026 The Arcpeek developers.\n\n";
+
+std::string Utf8ToCp932(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "<no CP932 converter>";
+    std::string out(utf8.size() + 1, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* o = out.data();
+    size_t outLeft = out.size();
+    iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
     return out;
 }

@@ -48,3 +48,14 @@ std::string ReadFileBytes(const std::string& path);
 
 // Formats bytes as "41 82 A0" for failure messages.
 std::string Hex(const std::string& bytes);
+
+// Reads Shift-JIS (code page 932) bytes as UTF-8 through the C library's
+// converter, so that expectations can be written in Japanese. An invalid
+// sequence is marked in the result with its bytes in hex.
+std::string Cp932ToUtf8(const std::string& bytes);
+
+// The banner that starts every report, usage text and error output.
+extern const char* const ExpectedBanner;
+
+// Writes UTF-8 text as Shift-JIS (code page 932) bytes, for building names.
+std::string Utf8ToCp932(const std::string& utf8);

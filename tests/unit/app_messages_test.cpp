@@ -1,31 +1,14 @@
 // The message texts are Shift-JIS bytes in the source; these tests read them
 // back through the C library's CP932 converter and compare with the Japanese.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <string>
 
 #include "app/messages.h"
+#include "support/tool_run.h"
 
 namespace {
-
-std::string Cp932ToUtf8(const std::string& bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no CP932 converter>";
-    std::string out(bytes.size() * 3 + 1, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1))
-        return "<invalid CP932>";
-    out.resize(out.size() - outLeft);
-    return out;
-}
 
 TEST(Messages, FileNotFoundAndErrorLineReadAsJapanese) {
     EXPECT_EQ(Cp932ToUtf8(FileNotFoundFormat), "指定されたファイル [%s] が存在しません。\n");

@@ -3,29 +3,13 @@
 #include "report/report_texts.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <string>
 
-namespace {
+#include "support/tool_run.h"
 
-std::string Cp932ToUtf8(const std::string& bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no CP932 converter>";
-    std::string out(bytes.size() * 3 + 1, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1))
-        return "<invalid CP932>";
-    out.resize(out.size() - outLeft);
-    return out;
-}
+namespace {
 
 TEST(ReportTexts, DetailLabelsReadAsJapaneseWithFullWidthColons) {
     EXPECT_EQ(Cp932ToUtf8(EncodingLabel), "文字コード情報：");
