@@ -3,7 +3,6 @@
 // python3 zipfile (names, flags, comments, CRC-32s, data) and the tool's own
 // list file. Each test skips, saying why, when a tool it needs is missing.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <fstream>
 #include <sstream>
@@ -79,23 +78,6 @@ SeenArchive SeenByPython(const std::string& archive) {
         seen.entries.push_back(e);
     }
     return seen;
-}
-
-std::string Cp932ToUtf8(const std::string& bytes) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return "<no CP932 converter>";
-    std::string out(bytes.size() * 3 + 1, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* o = out.data();
-    size_t outLeft = out.size();
-    size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    if (r == static_cast<size_t>(-1))
-        return "<invalid CP932>";
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 // The converters and the detector are this build's real ones.
