@@ -21,7 +21,12 @@ void ConsoleWrite(std::string_view bytes);
 void RedirectConsoleOutput(std::string* sink);
 
 // Formats like printf and writes the result with ConsoleWrite.
-void ConsolePrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#if defined(__GNUC__)
+#define ARCPEEK_PRINTF_FORMAT __attribute__((format(printf, 1, 2)))
+#else
+#define ARCPEEK_PRINTF_FORMAT
+#endif
+void ConsolePrintf(const char* format, ...) ARCPEEK_PRINTF_FORMAT;
 
 // Flushes standard output and ends the process with `code`.
 [[noreturn]] void EndProcess(int code);
