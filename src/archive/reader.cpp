@@ -277,6 +277,12 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     return 0;
 }
 
+// Bytes left in the pool. The pool is sized so that every text fits; the
+// walk still checks before it writes.
+size_t PoolRoom(const Walk* walk) {
+    return static_cast<size_t>(context.pool + context.poolSize - walk->poolCursor);
+}
+
 // Decodes the name into its display form and places it in the pool.
 int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
     const char* text = reinterpret_cast<const char*>(stored);
@@ -295,6 +301,8 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
         context.textNonAscii = 1;
         context.entryTextNonAscii = 1;
     }
+    if (length + 1 > PoolRoom(walk))
+        return ConvertedNameTooLong;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
     record->name = walk->poolCursor;
@@ -305,13 +313,16 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     return 0;
 }
 
-void TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* record) {
+int TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* record) {
     if (x == 0)
-        return;
+        return 0;
+    if (x + 1 > PoolRoom(walk))
+        return 83;
     record->extra = walk->poolCursor;
     std::memcpy(walk->poolCursor, stored, x);
     walk->poolCursor[x] = '\0';
     walk->poolCursor += x + 1;
+    return 0;
 }
 
 int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* record) {
@@ -322,13 +333,14 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
     size_t length = c;
     char* destination = walk->poolCursor;
     if (!IsNonAsciiText(stored, c)) {
+        if (c + 1 > PoolRoom(walk))
+            return EntryCommentTooLong;
         std::memcpy(destination, stored, c);
     } else {
         uint8_t text[TextBufferSize + TextPadding];
         std::memcpy(text, stored, c);
         std::memset(text + c, 0, TextPadding);
-        const size_t room = static_cast<size_t>(context.pool + context.poolSize - destination);
-        DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, room);
+        DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, PoolRoom(walk));
         if (decoded.tooLong)
             return EntryCommentTooLong;
         length = decoded.length;
@@ -373,7 +385,9 @@ int ReadCentralEntry(Walk* walk, int index) {
     r = TakeName(walk, name, n, record, entry);
     if (r != 0)
         return r;
-    TakeExtraField(walk, name + n, x, record);
+    r = TakeExtraField(walk, name + n, x, record);
+    if (r != 0)
+        return r;
     r = TakeComment(walk, name + n + x, c, record);
     if (r != 0)
         return r;
