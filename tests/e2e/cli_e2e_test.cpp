@@ -185,31 +185,31 @@ struct ReaderFailure {
 std::vector<ReaderFailure> ReaderFailures() {
     std::vector<ReaderFailure> cases;
     auto entry = [](const std::string& name) {
-        ZipEntrySpec e;
+        ZipEntryLayout e;
         e.name = name;
         e.data = "x";
         return e;
     };
-    ZipArchiveSpec base;
+    ZipLayout base;
     base.entries = {entry("a.txt"), entry("b.txt")};
 
     cases.push_back({"tiny file", "PK\x05\x06", 8, 0});
     cases.push_back({"no signature", std::string(300, 'z'), 8, 0});
     {
-        ZipArchiveSpec empty;
+        ZipLayout empty;
         cases.push_back({"22-byte empty archive", BuildZip(empty), 8, 0});
         empty.comment = "an empty archive with a comment";
         cases.push_back({"empty archive with comment", BuildZip(empty), 8, 0});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.directoryOffset = 0;
         cases.push_back({"directory offset 0", BuildZip(s), 4, 0});
         s.directoryOffset = 0x80000000u;
         cases.push_back({"negative directory offset", BuildZip(s), 4, 0});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.diskNumber = 1;
         cases.push_back({"spanned archive", BuildZip(s), 91, 0});
         s.diskNumber.reset();
@@ -217,17 +217,17 @@ std::vector<ReaderFailure> ReaderFailures() {
         cases.push_back({"directory on another disk", BuildZip(s), 91, 0});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.diskEntries = 0;
         cases.push_back({"no entries on this disk", BuildZip(s), 12, 0});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.directorySize = 5000;
         cases.push_back({"directory past the end of the file", BuildZip(s), 20, 0});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.entries[1].madeByVersion = 30;
         cases.push_back({"made by 30", BuildZip(s), 92, 30});
         s.entries[1].madeByVersion = 63;
@@ -235,7 +235,7 @@ std::vector<ReaderFailure> ReaderFailures() {
         cases.push_back({"needed 14", BuildZip(s), 93, 63});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.entries[0].centralNameLength = 0;
         cases.push_back({"empty name", BuildZip(s), 81, 20});
         s.entries[0].centralNameLength.reset();
@@ -243,7 +243,7 @@ std::vector<ReaderFailure> ReaderFailures() {
         cases.push_back({"name of 281 bytes", BuildZip(s), 82, 20});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.diskEntries = 1;
         s.totalEntries = 1;
         cases.push_back({"more headers than entries", BuildZip(s), 84, 20});
@@ -251,7 +251,7 @@ std::vector<ReaderFailure> ReaderFailures() {
         cases.push_back({"fewer headers than entries", BuildZip(s), 85, 20});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.comment = std::string(10217, 'c');
         cases.push_back({"archive comment beyond the text buffer", BuildZip(s), 86, 0});
         s.comment = "cut";
@@ -260,12 +260,12 @@ std::vector<ReaderFailure> ReaderFailures() {
     }
     {
         // A UTF-8 name whose newlines double to CR LF once converted.
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.entries[1].name = "\xC3\xA9" + std::string(270, '\n');
         cases.push_back({"converted name beyond 407 bytes", BuildZip(s), 89, 20});
     }
     {
-        ZipArchiveSpec s = base;
+        ZipLayout s = base;
         s.entries[0].comment = std::string(10239, 'c');
         cases.push_back({"entry comment beyond the text buffer", BuildZip(s), 88, 20});
     }
@@ -328,14 +328,14 @@ TEST_F(CommandLine, EndRecordSearch) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.scenario);
-        ZipArchiveSpec spec;
-        ZipEntrySpec e;
+        ZipLayout layout;
+        ZipEntryLayout e;
         e.name = "file.txt";
         e.data = "content";
-        spec.entries = {e};
-        spec.trailing = c.trailing;
-        spec.comment = c.comment;
-        const std::string archive = scratch.Write("a.zip", BuildZip(spec));
+        layout.entries = {e};
+        layout.trailing = c.trailing;
+        layout.comment = c.comment;
+        const std::string archive = scratch.Write("a.zip", BuildZip(layout));
         ToolRun run = RunArcpeek({"-f:" + scratch.File("list.txt"), archive});
         EXPECT_EQ(run.exitCode, c.code);
     }

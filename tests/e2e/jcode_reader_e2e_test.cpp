@@ -34,13 +34,13 @@ protected:
     ScratchDir scratch;
 };
 
-ZipArchiveSpec ArchiveWithName(const std::string& name) {
-    ZipArchiveSpec spec;
-    ZipEntrySpec entry;
+ZipLayout ArchiveWithName(const std::string& name) {
+    ZipLayout layout;
+    ZipEntryLayout entry;
     entry.name = name;
     entry.data = "x";
-    spec.entries = {entry};
-    return spec;
+    layout.entries = {entry};
+    return layout;
 }
 
 std::string LittleEndianUnits(const std::u16string& text) {
@@ -124,9 +124,9 @@ TEST_F(JapaneseArchive, NamesInEachEncodingAreHeldInShiftJis) {
 // The first non-ASCII text fixes the encoding; each later text is still
 // stored according to its own detection.
 TEST_F(JapaneseArchive, Utf8ArchiveCommentDecidesTheEncodingOfShiftJisNames) {
-    ZipArchiveSpec spec = ArchiveWithName(Photo + ".jpg");
-    spec.comment = "\xE5\x86\x99\xE7\x9C\x9F\nOK";
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout = ArchiveWithName(Photo + ".jpg");
+    layout.comment = "\xE5\x86\x99\xE7\x9C\x9F\nOK";
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.nameEncoding, Utf8);
     EXPECT_EQ(Hex(context.commentBuffer), Hex(Photo + "\r\nOK"));
     EXPECT_EQ(context.commentLossy, 0);
@@ -135,9 +135,9 @@ TEST_F(JapaneseArchive, Utf8ArchiveCommentDecidesTheEncodingOfShiftJisNames) {
 }
 
 TEST_F(JapaneseArchive, EntryCommentsAreConvertedWithCrLfNewlines) {
-    ZipArchiveSpec spec = ArchiveWithName("plain.txt");
-    spec.entries[0].comment = "\xE3\x81\x82\n\xE3\x81\x84";
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout = ArchiveWithName("plain.txt");
+    layout.entries[0].comment = "\xE3\x81\x82\n\xE3\x81\x84";
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.nameEncoding, Utf8);
     const CentralRecord& record = context.records[0];
     EXPECT_EQ(record.nameConverted, 0);
@@ -148,13 +148,13 @@ TEST_F(JapaneseArchive, EntryCommentsAreConvertedWithCrLfNewlines) {
 }
 
 TEST_F(JapaneseArchive, LaterNamesKeepTheirOwnEncoding) {
-    ZipArchiveSpec spec;
-    ZipEntrySpec first;
+    ZipLayout layout;
+    ZipEntryLayout first;
     first.name = "\xC6\xFC\xCB\xDC\xB8\xEC";  // EUC-JP 日本語
-    ZipEntrySpec second;
+    ZipEntryLayout second;
     second.name = "\xE5\x86\x99\xE7\x9C\x9F";  // UTF-8 写真
-    spec.entries = {first, second};
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    layout.entries = {first, second};
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.nameEncoding, Euc);
     EXPECT_EQ(Hex(context.records[0].name), "93 FA 96 7B 8C EA");
     EXPECT_EQ(Hex(context.records[1].name), Hex(Photo));

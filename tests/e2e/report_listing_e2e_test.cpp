@@ -18,8 +18,8 @@ const std::string Header =
     "ファイル名--------------------------------------圧縮サイズ---元サイズ-----ファイル日付-------"
     "\n";
 
-ZipEntrySpec Entry(const std::string& name, uint32_t compressed = 1, uint32_t size = 1) {
-    ZipEntrySpec e;
+ZipEntryLayout Entry(const std::string& name, uint32_t compressed = 1, uint32_t size = 1) {
+    ZipEntryLayout e;
     e.name = name;
     e.data = "x";
     e.compressedSize = compressed;
@@ -44,20 +44,20 @@ std::string ErrorLine(int code, int version, int detail) {
 
 class ReportEndToEnd : public ::testing::Test {
 protected:
-    std::string Archive(const ZipArchiveSpec& spec) {
-        return scratch.Write("a.zip", BuildZip(spec));
+    std::string Archive(const ZipLayout& layout) {
+        return scratch.Write("a.zip", BuildZip(layout));
     }
     ScratchDir scratch;
 };
 
 TEST_F(ReportEndToEnd, RowsPadNamesAndGroupSizes) {
-    ZipArchiveSpec spec;
+    ZipLayout layout;
     std::string longName = "folder/" + std::string(50, 'n') + ".txt";
-    spec.entries = {Entry("a.txt", 0, 999), Entry(std::string(48, 'x'), 1000, 1234567),
-                    Entry(longName, 4294967295u, 2147483648u), Entry("100%s%n%d.txt", 5, 6)};
-    spec.entries[1].modDate = 0x7F9F;  // 2043/12/31
-    spec.entries[1].modTime = 0xBF7D;  // 23:59:58
-    ToolRun run = RunArcpeek({Archive(spec)});
+    layout.entries = {Entry("a.txt", 0, 999), Entry(std::string(48, 'x'), 1000, 1234567),
+                      Entry(longName, 4294967295u, 2147483648u), Entry("100%s%n%d.txt", 5, 6)};
+    layout.entries[1].modDate = 0x7F9F;  // 2043/12/31
+    layout.entries[1].modTime = 0xBF7D;  // 23:59:58
+    ToolRun run = RunArcpeek({Archive(layout)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output,
               Banner + Utf8ToCp932(Header) + Row("a.txt", 5, "0", "999") +
@@ -67,20 +67,20 @@ TEST_F(ReportEndToEnd, RowsPadNamesAndGroupSizes) {
 }
 
 TEST_F(ReportEndToEnd, ShiftJisNamesArePaddedByTheirByteLength) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry(Utf8ToCp932("写真/夏休み.txt"), 18, 18),
-                    Entry(Utf8ToCp932("表示.txt"), 2, 2)};
-    ToolRun run = RunArcpeek({Archive(spec)});
+    ZipLayout layout;
+    layout.entries = {Entry(Utf8ToCp932("写真/夏休み.txt"), 18, 18),
+                      Entry(Utf8ToCp932("表示.txt"), 2, 2)};
+    ToolRun run = RunArcpeek({Archive(layout)});
     EXPECT_EQ(Cp932ToUtf8(run.output), Banner + Header + Row("写真/夏休み.txt", 15, "18", "18") +
                                            Row("表示.txt", 8, "2", "2"));
 }
 
 TEST_F(ReportEndToEnd, DetailBlockOfAnAsciiArchiveWithoutComment) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a.txt"), Entry("b.txt")};
-    spec.entries[1].madeByVersion = 63;  // the last entry's version and host are shown
-    spec.entries[1].madeByHost = 3;
-    ToolRun run = RunArcpeek({"-a", Archive(spec)});
+    ZipLayout layout;
+    layout.entries = {Entry("a.txt"), Entry("b.txt")};
+    layout.entries[1].madeByVersion = 63;  // the last entry's version and host are shown
+    layout.entries[1].madeByHost = 3;
+    ToolRun run = RunArcpeek({"-a", Archive(layout)});
     EXPECT_EQ(Cp932ToUtf8(run.output), Banner +
                                            "文字コード情報：ASCII\n"
                                            "パスワード設定：無し\n"
@@ -94,11 +94,11 @@ TEST_F(ReportEndToEnd, DetailBlockOfAnAsciiArchiveWithoutComment) {
 }
 
 TEST_F(ReportEndToEnd, DetailBlockOfAnEncryptedShiftJisArchiveWithComment) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry(Utf8ToCp932("報告書.txt")), Entry("plain.txt")};
-    spec.entries[0].flags = 0x0001;
-    spec.comment = Utf8ToCp932("社外秘 100%");
-    ToolRun run = RunArcpeek({"-A", Archive(spec)});
+    ZipLayout layout;
+    layout.entries = {Entry(Utf8ToCp932("報告書.txt")), Entry("plain.txt")};
+    layout.entries[0].flags = 0x0001;
+    layout.comment = Utf8ToCp932("社外秘 100%");
+    ToolRun run = RunArcpeek({"-A", Archive(layout)});
     EXPECT_EQ(Cp932ToUtf8(run.output), Banner +
                                            "文字コード情報：シフトJIS\n"
                                            "パスワード設定：有り\n"
@@ -135,9 +135,9 @@ TEST_F(ReportEndToEnd, DetailBlockNamesEachEncoding) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.encoding);
-        ZipArchiveSpec spec;
-        spec.entries = {Entry(c.stored)};
-        ToolRun run = RunArcpeek({"-a", Archive(spec)});
+        ZipLayout layout;
+        layout.entries = {Entry(c.stored)};
+        ToolRun run = RunArcpeek({"-a", Archive(layout)});
         ASSERT_EQ(run.exitCode, 0);
         std::string text = Cp932ToUtf8(run.output);
         EXPECT_NE(text.find(std::string("\n文字コード情報：") + c.encoding + "\n"),
@@ -148,14 +148,14 @@ TEST_F(ReportEndToEnd, DetailBlockNamesEachEncoding) {
 }
 
 TEST_F(ReportEndToEnd, ListFileHasSignedSizesLabelsAndCrLf) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a,b%s.txt", 0, 999),
-                    Entry(Utf8ToCp932("資料.txt"), 2147483648u, 4294967295u),
-                    Entry("c.txt", 1234567, 2147483647u)};
-    spec.entries[1].extra = std::string("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9);
-    spec.entries[2].comment = "note";
+    ZipLayout layout;
+    layout.entries = {Entry("a,b%s.txt", 0, 999),
+                      Entry(Utf8ToCp932("資料.txt"), 2147483648u, 4294967295u),
+                      Entry("c.txt", 1234567, 2147483647u)};
+    layout.entries[1].extra = std::string("\x55\x54\x05\x00\x01\x00\x00\x00\x00", 9);
+    layout.entries[2].comment = "note";
     std::string list = scratch.File("list.csv");
-    ToolRun run = RunArcpeek({"-f:" + list, Archive(spec)});
+    ToolRun run = RunArcpeek({"-f:" + list, Archive(layout)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.output, "") << "no banner, no console report";
     EXPECT_EQ(Cp932ToUtf8(ReadFileBytes(list)),
@@ -167,12 +167,12 @@ TEST_F(ReportEndToEnd, ListFileHasSignedSizesLabelsAndCrLf) {
 }
 
 TEST_F(ReportEndToEnd, ListFileDetailBlock) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry(Utf8ToCp932("報告書.txt"), 7, 7)};
-    spec.entries[0].flags = 0x0001;
-    spec.comment = Utf8ToCp932("月報");
+    ZipLayout layout;
+    layout.entries = {Entry(Utf8ToCp932("報告書.txt"), 7, 7)};
+    layout.entries[0].flags = 0x0001;
+    layout.comment = Utf8ToCp932("月報");
     std::string list = scratch.File("list.csv");
-    ToolRun run = RunArcpeek({"-a", "-f:" + list, Archive(spec)});
+    ToolRun run = RunArcpeek({"-a", "-f:" + list, Archive(layout)});
     EXPECT_EQ(run.output, "");
     EXPECT_EQ(Cp932ToUtf8(ReadFileBytes(list)),
               "文字コード情報：シフトJIS\r\n"
@@ -186,10 +186,10 @@ TEST_F(ReportEndToEnd, ListFileDetailBlock) {
 }
 
 TEST_F(ReportEndToEnd, ListFileInAMissingFolderPrintsTheErrorLineAndExitsWithZero) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a.txt")};
-    spec.entries[0].madeByVersion = 45;
-    ToolRun run = RunArcpeek({"-f:" + scratch.File("missing/list.csv"), Archive(spec)});
+    ZipLayout layout;
+    layout.entries = {Entry("a.txt")};
+    layout.entries[0].madeByVersion = 45;
+    ToolRun run = RunArcpeek({"-f:" + scratch.File("missing/list.csv"), Archive(layout)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(Cp932ToUtf8(run.output), Banner + ErrorLine(21, 45, ENOENT));
     EXPECT_EQ(scratch.List(), std::vector<std::string>{"a.zip"});
@@ -198,17 +198,17 @@ TEST_F(ReportEndToEnd, ListFileInAMissingFolderPrintsTheErrorLineAndExitsWithZer
 TEST_F(ReportEndToEnd, ListFileThatCannotBeWrittenIsNotReportedAsWritten) {
     if (::access("/dev/full", W_OK) != 0)
         GTEST_SKIP() << "no /dev/full";
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a.txt")};
-    ToolRun run = RunArcpeek({"-f:/dev/full", Archive(spec)});
+    ZipLayout layout;
+    layout.entries = {Entry("a.txt")};
+    ToolRun run = RunArcpeek({"-f:/dev/full", Archive(layout)});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(Cp932ToUtf8(run.output), Banner + ErrorLine(22, 20, ENOSPC));
 }
 
 TEST_F(ReportEndToEnd, ListFileNamingTheArchiveLeavesTheArchiveAlone) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a.txt")};
-    std::string archive = Archive(spec);
+    ZipLayout layout;
+    layout.entries = {Entry("a.txt")};
+    std::string archive = Archive(layout);
     std::string bytes = ReadFileBytes(archive);
     ToolRun run = RunArcpeek({"-f:" + archive, archive});
     EXPECT_EQ(run.exitCode, 0);
@@ -217,9 +217,9 @@ TEST_F(ReportEndToEnd, ListFileNamingTheArchiveLeavesTheArchiveAlone) {
 }
 
 TEST_F(ReportEndToEnd, ReportStageChoosesListFileConsoleOrSilence) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a.txt")};
-    std::string archive = Archive(spec);
+    ZipLayout layout;
+    layout.entries = {Entry("a.txt")};
+    std::string archive = Archive(layout);
     std::string listing = Banner + Utf8ToCp932(Header) + Row("a.txt", 5, "1", "1");
     std::string list = scratch.File("list.csv");
     std::string line =

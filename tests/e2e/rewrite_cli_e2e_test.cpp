@@ -34,19 +34,19 @@ bool HaveRealEncodings() {
     return HaveRealUtf8Converter() && DetectEncoding(utf8, 6, 0) == Utf8Text;
 }
 
-ZipEntrySpec Entry(const std::string& name, const std::string& data) {
-    ZipEntrySpec e;
+ZipEntryLayout Entry(const std::string& name, const std::string& data) {
+    ZipEntryLayout e;
     e.name = name;
     e.data = data;
     return e;
 }
 
 std::string ShiftJisArchive() {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
-    spec.entries.push_back(Entry("readme.txt", "ascii"));
-    spec.entries.push_back(Entry(SjisKana + "/", ""));
-    return BuildZip(spec);
+    ZipLayout layout;
+    layout.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
+    layout.entries.push_back(Entry("readme.txt", "ascii"));
+    layout.entries.push_back(Entry(SjisKana + "/", ""));
+    return BuildZip(layout);
 }
 
 struct Timestamp {
@@ -83,12 +83,12 @@ TEST_F(RewriteCommandLine, BackupKeepsTheArchiveAsItWas) {
 TEST_F(RewriteCommandLine, OnlyTheArchiveCommentChanges) {
     if (!HaveRealEncodings())
         GTEST_SKIP() << "the encodings are not in this build yet";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry("one.txt", "1"));
-    spec.entries.push_back(Entry("two.txt", "22"));
-    spec.entries.back().descriptor = true;
-    spec.comment = SjisNihon + SjisKana;
-    std::string original = BuildZip(spec);
+    ZipLayout layout;
+    layout.entries.push_back(Entry("one.txt", "1"));
+    layout.entries.push_back(Entry("two.txt", "22"));
+    layout.entries.back().descriptor = true;
+    layout.comment = SjisNihon + SjisKana;
+    std::string original = BuildZip(layout);
     std::string archive = dir.Write("c.zip", original);
     size_t endAt = original.size() - 22 - 8;
 
@@ -122,10 +122,10 @@ TEST_F(RewriteCommandLine, ArchivesWithNothingToChangeAreNotTouched) {
 }
 
 TEST_F(RewriteCommandLine, RefusedRewriteEndsWithItsCodeAndAnErrorLineWithoutBanner) {
-    ZipArchiveSpec spec;
-    spec.prefix = "#!/bin/sh\nexit 0\n";  // a stub before the first local header
-    spec.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
-    std::string original = BuildZip(spec);
+    ZipLayout layout;
+    layout.prefix = "#!/bin/sh\nexit 0\n";  // a stub before the first local header
+    layout.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
+    std::string original = BuildZip(layout);
     std::string archive = dir.Write("stub.zip", original);
 
     ToolRun run = RunArcpeek({"-c:uN", archive});
@@ -155,15 +155,15 @@ TEST_F(RewriteCommandLine, UnicodePathFieldsAgreeWithTheNewNamesForUnzip) {
     // FAT hosts as code page 437 whatever their flags say.
     const std::string sjisName = SjisNihon + ".txt";
     const std::string kanaName = SjisKana + ".txt";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(sjisName, "nihon"));
-    spec.entries[0].extra =
+    ZipLayout layout;
+    layout.entries.push_back(Entry(sjisName, "nihon"));
+    layout.entries[0].extra =
         UnicodePath(Crc32(0, sjisName.data(), sjisName.size()), Utf8Nihon + ".txt");
-    spec.entries.push_back(Entry(kanaName, "kana"));
-    spec.entries[0].madeByHost = 3;
-    spec.entries[1].madeByHost = 3;
-    spec.entries[1].extra = UnicodePath(Crc32(0, kanaName.data(), kanaName.size()), "other.txt");
-    std::string archive = dir.Write("u.zip", BuildZip(spec));
+    layout.entries.push_back(Entry(kanaName, "kana"));
+    layout.entries[0].madeByHost = 3;
+    layout.entries[1].madeByHost = 3;
+    layout.entries[1].extra = UnicodePath(Crc32(0, kanaName.data(), kanaName.size()), "other.txt");
+    std::string archive = dir.Write("u.zip", BuildZip(layout));
 
     ToolRun run = RunArcpeek({"-c:uN", archive});
     ASSERT_EQ(run.exitCode, 0) << run.output;

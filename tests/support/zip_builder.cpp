@@ -14,23 +14,23 @@ void Append32(std::string& out, uint32_t v) {
     Append16(out, static_cast<uint16_t>(v >> 16));
 }
 
-uint32_t CrcOf(const ZipEntrySpec& e) {
+uint32_t CrcOf(const ZipEntryLayout& e) {
     return e.crc32 ? *e.crc32 : Crc32(0, e.data.data(), e.data.size());
 }
 
-uint32_t CompressedSizeOf(const ZipEntrySpec& e) {
+uint32_t CompressedSizeOf(const ZipEntryLayout& e) {
     return e.compressedSize ? *e.compressedSize : static_cast<uint32_t>(e.data.size());
 }
 
-uint32_t UncompressedSizeOf(const ZipEntrySpec& e) {
+uint32_t UncompressedSizeOf(const ZipEntryLayout& e) {
     return e.uncompressedSize ? *e.uncompressedSize : static_cast<uint32_t>(e.data.size());
 }
 
-uint16_t FlagsOf(const ZipEntrySpec& e) {
+uint16_t FlagsOf(const ZipEntryLayout& e) {
     return static_cast<uint16_t>(e.flags | (e.descriptor ? 0x0008 : 0));
 }
 
-void AppendLocalSection(std::string& out, const ZipEntrySpec& e) {
+void AppendLocalSection(std::string& out, const ZipEntryLayout& e) {
     const std::string& name = e.localName ? *e.localName : e.name;
     const std::string& extra = e.localExtra ? *e.localExtra : e.extra;
     Append32(out, 0x04034B50);
@@ -56,7 +56,7 @@ void AppendLocalSection(std::string& out, const ZipEntrySpec& e) {
     }
 }
 
-void AppendCentralHeader(std::string& out, const ZipEntrySpec& e, uint32_t localOffset) {
+void AppendCentralHeader(std::string& out, const ZipEntryLayout& e, uint32_t localOffset) {
     Append32(out, 0x02014B50);
     out.push_back(static_cast<char>(e.madeByVersion));
     out.push_back(static_cast<char>(e.madeByHost));
@@ -84,43 +84,43 @@ void AppendCentralHeader(std::string& out, const ZipEntrySpec& e, uint32_t local
 
 }  // namespace
 
-std::string BuildZip(const ZipArchiveSpec& spec) {
-    std::string out = spec.prefix;
+std::string BuildZip(const ZipLayout& layout) {
+    std::string out = layout.prefix;
     std::vector<uint32_t> offsets;
-    for (const ZipEntrySpec& e : spec.entries) {
+    for (const ZipEntryLayout& e : layout.entries) {
         offsets.push_back(static_cast<uint32_t>(out.size()));
-        if (spec.withLocalSections)
+        if (layout.withLocalSections)
             AppendLocalSection(out, e);
     }
     const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
-    for (size_t i = 0; i < spec.entries.size(); ++i) {
-        AppendCentralHeader(out, spec.entries[i], offsets[i]);
+    for (size_t i = 0; i < layout.entries.size(); ++i) {
+        AppendCentralHeader(out, layout.entries[i], offsets[i]);
     }
     const uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryOffset;
-    const uint16_t count = static_cast<uint16_t>(spec.entries.size());
+    const uint16_t count = static_cast<uint16_t>(layout.entries.size());
     Append32(out, 0x06054B50);
-    Append16(out, spec.diskNumber.value_or(0));
-    Append16(out, spec.directoryDisk.value_or(0));
-    Append16(out, spec.diskEntries.value_or(count));
-    Append16(out, spec.totalEntries.value_or(count));
-    Append32(out, spec.directorySize.value_or(directorySize));
-    Append32(out, spec.directoryOffset.value_or(directoryOffset));
-    Append16(out, spec.commentLength.value_or(static_cast<uint16_t>(spec.comment.size())));
-    out += spec.comment;
-    out += spec.trailing;
+    Append16(out, layout.diskNumber.value_or(0));
+    Append16(out, layout.directoryDisk.value_or(0));
+    Append16(out, layout.diskEntries.value_or(count));
+    Append16(out, layout.totalEntries.value_or(count));
+    Append32(out, layout.directorySize.value_or(directorySize));
+    Append32(out, layout.directoryOffset.value_or(directoryOffset));
+    Append16(out, layout.commentLength.value_or(static_cast<uint16_t>(layout.comment.size())));
+    out += layout.comment;
+    out += layout.trailing;
     return out;
 }
 
 std::string BuildZipWithNames(const std::vector<std::string>& names, const std::string& comment) {
-    ZipArchiveSpec spec;
+    ZipLayout layout;
     for (const std::string& name : names) {
-        ZipEntrySpec e;
+        ZipEntryLayout e;
         e.name = name;
         e.data = name;
-        spec.entries.push_back(e);
+        layout.entries.push_back(e);
     }
-    spec.comment = comment;
-    return BuildZip(spec);
+    layout.comment = comment;
+    return BuildZip(layout);
 }
 
 void PutLe16(std::string& bytes, size_t offset, uint16_t value) {

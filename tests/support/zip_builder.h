@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct ZipEntrySpec {
+struct ZipEntryLayout {
     std::string name;                       // stored name bytes (central header)
     std::optional<std::string> localName;   // local header name, when it differs
     std::string extra;                      // central extra field
@@ -40,8 +40,8 @@ struct ZipEntrySpec {
     std::string junkAfterCentral;               // bytes after this central header
 };
 
-struct ZipArchiveSpec {
-    std::vector<ZipEntrySpec> entries;
+struct ZipLayout {
+    std::vector<ZipEntryLayout> entries;
     std::string comment;
     std::string prefix;             // bytes before the first local header
     std::string trailing;           // bytes after the archive comment
@@ -56,8 +56,8 @@ struct ZipArchiveSpec {
     std::optional<uint16_t> commentLength;
 };
 
-// Returns the bytes of the archive described by `spec`.
-std::string BuildZip(const ZipArchiveSpec& spec);
+// Returns the bytes of the archive described by `layout`.
+std::string BuildZip(const ZipLayout& layout);
 
 // Shorthand: an archive of stored entries with the given names, each holding
 // its name as data.

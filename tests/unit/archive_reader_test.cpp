@@ -35,19 +35,19 @@ protected:
     int errorDetail = 0;
 };
 
-ZipEntrySpec Entry(const std::string& name) {
-    ZipEntrySpec e;
+ZipEntryLayout Entry(const std::string& name) {
+    ZipEntryLayout e;
     e.name = name;
     e.data = "data of " + name;
     return e;
 }
 
 TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("b.txt"), Entry("a/long-name.txt")};
-    spec.entries[1].extra = std::string("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9);
-    spec.entries[1].comment = "second";
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("b.txt"), Entry("a/long-name.txt")};
+    layout.entries[1].extra = std::string("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9);
+    layout.entries[1].comment = "second";
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(entryCount, 2);
     EXPECT_EQ(context.nameEncoding, Ascii);
     EXPECT_EQ(context.textNonAscii, 0);
@@ -62,7 +62,7 @@ TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
     EXPECT_EQ(second.name, first.name + 6) << "texts follow each other with one zero byte";
     EXPECT_STREQ(second.name, "a/long-name.txt");
     ASSERT_NE(second.extra, nullptr);
-    EXPECT_EQ(std::string(second.extra, 9), spec.entries[1].extra);
+    EXPECT_EQ(std::string(second.extra, 9), layout.entries[1].extra);
     EXPECT_EQ(second.extra[9], '\0');
     EXPECT_STREQ(second.comment, "second");
     EXPECT_EQ(second.commentLength, 6);
@@ -72,13 +72,13 @@ TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
 }
 
 TEST_F(ReaderTest, SplitsTheDateAndTimeWithoutRangeChecks) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a"), Entry("b")};
-    spec.entries[0].modDate = (33 << 9) | (2 << 5) | 3;     // 2013-02-03
-    spec.entries[0].modTime = (23 << 11) | (59 << 5) | 29;  // 23:59:58
-    spec.entries[1].modDate = 0xFFFF;
-    spec.entries[1].modTime = 0xFFFF;
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a"), Entry("b")};
+    layout.entries[0].modDate = (33 << 9) | (2 << 5) | 3;     // 2013-02-03
+    layout.entries[0].modTime = (23 << 11) | (59 << 5) | 29;  // 23:59:58
+    layout.entries[1].modDate = 0xFFFF;
+    layout.entries[1].modTime = 0xFFFF;
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     const EntryInfo& a = context.entries[0];
     EXPECT_EQ(a.year, 2013);
     EXPECT_EQ(a.month, 2);
@@ -96,19 +96,19 @@ TEST_F(ReaderTest, SplitsTheDateAndTimeWithoutRangeChecks) {
 }
 
 TEST_F(ReaderTest, MadeByFieldsComeFromTheLastHeaderExamined) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a"), Entry("b"), Entry("c")};
-    spec.entries[0].madeByVersion = 63;
-    spec.entries[0].madeByHost = 3;
-    spec.entries[2].madeByVersion = 45;
-    spec.entries[2].madeByHost = 11;
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a"), Entry("b"), Entry("c")};
+    layout.entries[0].madeByVersion = 63;
+    layout.entries[0].madeByHost = 3;
+    layout.entries[2].madeByVersion = 45;
+    layout.entries[2].madeByHost = 11;
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.madeByVersion, 45);
     EXPECT_EQ(context.madeByHost, 11);
 
     ResetArchiveContext();
-    spec.entries[1].madeByVersion = 30;
-    EXPECT_EQ(Read(BuildZip(spec)), 92);
+    layout.entries[1].madeByVersion = 30;
+    EXPECT_EQ(Read(BuildZip(layout)), 92);
     EXPECT_EQ(context.madeByVersion, 30) << "the header that failed";
     EXPECT_EQ(entryCount, -1) << "the entry count is written only on success";
 }
@@ -116,76 +116,76 @@ TEST_F(ReaderTest, MadeByFieldsComeFromTheLastHeaderExamined) {
 TEST_F(ReaderTest, AcceptsOnlyTheListedVersions) {
     for (int version : {10, 20, 22, 23, 45, 63, 64}) {
         ResetArchiveContext();
-        ZipArchiveSpec spec;
-        spec.entries = {Entry("a")};
-        spec.entries[0].madeByVersion = static_cast<uint8_t>(version);
-        EXPECT_EQ(Read(BuildZip(spec)), 0) << "made by " << version;
+        ZipLayout layout;
+        layout.entries = {Entry("a")};
+        layout.entries[0].madeByVersion = static_cast<uint8_t>(version);
+        EXPECT_EQ(Read(BuildZip(layout)), 0) << "made by " << version;
     }
     for (int version : {0, 11, 21, 30, 46, 62, 65, 255}) {
         ResetArchiveContext();
-        ZipArchiveSpec spec;
-        spec.entries = {Entry("a")};
-        spec.entries[0].madeByVersion = static_cast<uint8_t>(version);
-        EXPECT_EQ(Read(BuildZip(spec)), 92) << "made by " << version;
+        ZipLayout layout;
+        layout.entries = {Entry("a")};
+        layout.entries[0].madeByVersion = static_cast<uint8_t>(version);
+        EXPECT_EQ(Read(BuildZip(layout)), 92) << "made by " << version;
     }
     for (int version : {10, 20, 45}) {
         ResetArchiveContext();
-        ZipArchiveSpec spec;
-        spec.entries = {Entry("a")};
-        spec.entries[0].neededVersion = static_cast<uint16_t>(version);
-        EXPECT_EQ(Read(BuildZip(spec)), 0) << "needed " << version;
+        ZipLayout layout;
+        layout.entries = {Entry("a")};
+        layout.entries[0].neededVersion = static_cast<uint16_t>(version);
+        EXPECT_EQ(Read(BuildZip(layout)), 0) << "needed " << version;
     }
     for (int version : {0, 14, 51, 63, 0x0314}) {
         ResetArchiveContext();
-        ZipArchiveSpec spec;
-        spec.entries = {Entry("a")};
-        spec.entries[0].neededVersion = static_cast<uint16_t>(version);
-        EXPECT_EQ(Read(BuildZip(spec)), 93) << "needed " << version;
+        ZipLayout layout;
+        layout.entries = {Entry("a")};
+        layout.entries[0].neededVersion = static_cast<uint16_t>(version);
+        EXPECT_EQ(Read(BuildZip(layout)), 93) << "needed " << version;
     }
 }
 
 TEST_F(ReaderTest, NameLengthLimits) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry(std::string(280, 'n'))};
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry(std::string(280, 'n'))};
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.records[0].nameLength, 280);
     EXPECT_EQ(std::strlen(context.entries[0].name), 280u);
 
     ResetArchiveContext();
-    spec.entries = {Entry(std::string(281, 'n'))};
-    EXPECT_EQ(Read(BuildZip(spec)), 82);
+    layout.entries = {Entry(std::string(281, 'n'))};
+    EXPECT_EQ(Read(BuildZip(layout)), 82);
 
     ResetArchiveContext();
-    spec.entries = {Entry("a")};
-    spec.entries[0].centralNameLength = 0;
-    EXPECT_EQ(Read(BuildZip(spec)), 81);
+    layout.entries = {Entry("a")};
+    layout.entries[0].centralNameLength = 0;
+    EXPECT_EQ(Read(BuildZip(layout)), 81);
 }
 
 TEST_F(ReaderTest, JunkBetweenHeadersIsSkipped) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("first"), Entry("second")};
-    spec.entries[0].junkAfterCentral = "PK\x01junk bytes";
-    spec.entries[1].junkAfterCentral = "PK";
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("first"), Entry("second")};
+    layout.entries[0].junkAfterCentral = "PK\x01junk bytes";
+    layout.entries[1].junkAfterCentral = "PK";
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_STREQ(context.records[0].name, "first");
     EXPECT_STREQ(context.records[1].name, "second");
 }
 
 TEST_F(ReaderTest, RefusesDirectoriesWhoseHeaderCountDiffersFromTheEndRecord) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a"), Entry("b"), Entry("c")};
-    spec.diskEntries = 2;
-    EXPECT_EQ(Read(BuildZip(spec)), MoreHeadersThanEntries);
+    ZipLayout layout;
+    layout.entries = {Entry("a"), Entry("b"), Entry("c")};
+    layout.diskEntries = 2;
+    EXPECT_EQ(Read(BuildZip(layout)), MoreHeadersThanEntries);
 
     ResetArchiveContext();
-    spec.diskEntries = 4;
-    EXPECT_EQ(Read(BuildZip(spec)), FewerHeadersThanEntries);
+    layout.diskEntries = 4;
+    EXPECT_EQ(Read(BuildZip(layout)), FewerHeadersThanEntries);
 }
 
 TEST_F(ReaderTest, HeadersRunningPastTheDirectoryEnd) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a"), Entry("b")};
-    std::string bytes = BuildZip(spec);
+    ZipLayout layout;
+    layout.entries = {Entry("a"), Entry("b")};
+    std::string bytes = BuildZip(layout);
     // The second header's comment length claims bytes beyond the directory.
     size_t second = bytes.find("PK\x01\x02", bytes.find("PK\x01\x02") + 1);
     PutLe16(bytes, second + 32, 100);
@@ -193,100 +193,100 @@ TEST_F(ReaderTest, HeadersRunningPastTheDirectoryEnd) {
 
     // A header whose 46 bytes do not fit: the directory size is cut short.
     ResetArchiveContext();
-    spec.directorySize = 46 + 1 + 20;
-    EXPECT_EQ(Read(BuildZip(spec)), 83);
+    layout.directorySize = 46 + 1 + 20;
+    EXPECT_EQ(Read(BuildZip(layout)), 83);
 }
 
 TEST_F(ReaderTest, EncryptedEntrySetsTheArchiveFlag) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a"), Entry("b")};
-    spec.entries[0].flags = 0x0001;
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a"), Entry("b")};
+    layout.entries[0].flags = 0x0001;
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.hasEncrypted, 1);
 }
 
 TEST_F(ReaderTest, TextsLargerThanAFixedPerEntryBudgetAreRead) {
     // Each entry carries far more than 1024 bytes of extra field and comment.
-    ZipArchiveSpec spec;
+    ZipLayout layout;
     for (int i = 0; i < 3; ++i) {
-        ZipEntrySpec e = Entry("entry" + std::to_string(i));
+        ZipEntryLayout e = Entry("entry" + std::to_string(i));
         e.extra = std::string(4000, static_cast<char>('a' + i));
         e.comment = std::string(6000, static_cast<char>('A' + i));
-        spec.entries.push_back(e);
+        layout.entries.push_back(e);
     }
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::string(context.records[i].extra, 4000), spec.entries[i].extra);
-        EXPECT_EQ(std::string(context.records[i].comment), spec.entries[i].comment);
+        EXPECT_EQ(std::string(context.records[i].extra, 4000), layout.entries[i].extra);
+        EXPECT_EQ(std::string(context.records[i].comment), layout.entries[i].comment);
     }
 }
 
 TEST_F(ReaderTest, CommentsBeyondTheTextBufferAreRefused) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a")};
-    spec.entries[0].comment = std::string(10238, 'c');
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a")};
+    layout.entries[0].comment = std::string(10238, 'c');
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
 
     ResetArchiveContext();
-    spec.entries[0].comment = std::string(10239, 'c');
-    EXPECT_EQ(Read(BuildZip(spec)), EntryCommentTooLong);
+    layout.entries[0].comment = std::string(10239, 'c');
+    EXPECT_EQ(Read(BuildZip(layout)), EntryCommentTooLong);
 
     ResetArchiveContext();
-    spec.entries[0].comment.clear();
-    spec.comment = std::string(10216, 'z');
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    layout.entries[0].comment.clear();
+    layout.comment = std::string(10216, 'z');
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(std::strlen(context.commentBuffer), 10216u);
 
     ResetArchiveContext();
-    spec.comment = std::string(10217, 'z');
-    EXPECT_EQ(Read(BuildZip(spec)), ArchiveCommentTooLong);
+    layout.comment = std::string(10217, 'z');
+    EXPECT_EQ(Read(BuildZip(layout)), ArchiveCommentTooLong);
 }
 
 TEST_F(ReaderTest, ArchiveCommentRunningPastTheFileIsRefused) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a")};
-    spec.comment = "short";
-    spec.commentLength = 40;
-    EXPECT_EQ(Read(BuildZip(spec)), ArchiveCommentCut);
+    ZipLayout layout;
+    layout.entries = {Entry("a")};
+    layout.comment = "short";
+    layout.commentLength = 40;
+    EXPECT_EQ(Read(BuildZip(layout)), ArchiveCommentCut);
 }
 
 TEST_F(ReaderTest, BadDirectoryPositionStillDecodesTheComment) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a")};
-    spec.comment = "kept";
-    spec.directoryOffset = 0;
-    EXPECT_EQ(Read(BuildZip(spec)), 4);
+    ZipLayout layout;
+    layout.entries = {Entry("a")};
+    layout.comment = "kept";
+    layout.directoryOffset = 0;
+    EXPECT_EQ(Read(BuildZip(layout)), 4);
     EXPECT_STREQ(context.commentBuffer, "kept");
     EXPECT_EQ(context.entries, nullptr) << "no table is allocated";
 
     ResetArchiveContext();
-    spec.directoryOffset.reset();
-    spec.directorySize = 45;
-    EXPECT_EQ(Read(BuildZip(spec)), 4);
+    layout.directoryOffset.reset();
+    layout.directorySize = 45;
+    EXPECT_EQ(Read(BuildZip(layout)), 4);
 }
 
 TEST_F(ReaderTest, NonAsciiCommentAloneDoesNotCountAsEntryText) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a")};
-    spec.comment = "\x82\xA0\x82\xA2";  // Shift-JIS hiragana
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a")};
+    layout.comment = "\x82\xA0\x82\xA2";  // Shift-JIS hiragana
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.textNonAscii, 1);
     EXPECT_EQ(context.entryTextNonAscii, 0);
     EXPECT_NE(context.nameEncoding, Ascii);
 }
 
 TEST_F(ReaderTest, ByteEightyAloneCountsAsPlain) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("a\x80z")};
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("a\x80z")};
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.textNonAscii, 0);
     EXPECT_EQ(context.records[0].nameConverted, 0);
 }
 
 TEST_F(ReaderTest, NameWithAZeroByteIsHeldAsLossy) {
-    ZipArchiveSpec spec;
-    spec.entries = {Entry(std::string("ab\0cd", 5))};
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry(std::string("ab\0cd", 5))};
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.records[0].nameConverted, 1);
     EXPECT_EQ(context.records[0].nameLossy, 1);
 }
@@ -294,22 +294,22 @@ TEST_F(ReaderTest, NameWithAZeroByteIsHeldAsLossy) {
 TEST_F(ReaderTest, NameEndingTheDirectoryIsShownToTheDetectorSafely) {
     // The last header's name is the last byte of the file's directory and of
     // the file (no end-record bytes can follow it inside the buffer).
-    ZipArchiveSpec spec;
-    spec.entries = {Entry("\x82")};
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ZipLayout layout;
+    layout.entries = {Entry("\x82")};
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.records[0].nameConverted, 1);
 }
 
 TEST_F(ReaderTest, ReadsAFullSixteenBitDirectory) {
-    ZipArchiveSpec spec;
-    spec.withLocalSections = false;
-    spec.prefix = "stub";  // a directory offset of 0 would be refused
+    ZipLayout layout;
+    layout.withLocalSections = false;
+    layout.prefix = "stub";  // a directory offset of 0 would be refused
     for (int i = 0; i < 65535; ++i) {
-        ZipEntrySpec e;
+        ZipEntryLayout e;
         e.name = "f" + std::to_string(i);
-        spec.entries.push_back(e);
+        layout.entries.push_back(e);
     }
-    ASSERT_EQ(Read(BuildZip(spec)), 0);
+    ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(entryCount, 65535);
     EXPECT_STREQ(context.records[65534].name, "f65534");
 }

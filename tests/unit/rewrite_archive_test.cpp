@@ -46,8 +46,8 @@ protected:
     int detail = -1;
 };
 
-ZipEntrySpec Entry(const std::string& name, const std::string& data, uint16_t flags = 0) {
-    ZipEntrySpec e;
+ZipEntryLayout Entry(const std::string& name, const std::string& data, uint16_t flags = 0) {
+    ZipEntryLayout e;
     e.name = name;
     e.data = data;
     e.flags = flags;
@@ -62,15 +62,15 @@ HeldEntry Converted(const std::string& shown) {
 }
 
 TEST_F(RewriteArchive, ToShiftJisStoresHeldNamesAndClearsBitsElevenToFifteen) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A + ".txt", "first", 0x4802));
-    spec.entries.push_back(Entry("plain.txt", "second", 0x0800));
-    spec.entries.push_back(Entry(Utf8Nihon + "/", "", 0x0800));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A + ".txt", "first", 0x4802));
+    layout.entries.push_back(Entry("plain.txt", "second", 0x0800));
+    layout.entries.push_back(Entry(Utf8Nihon + "/", "", 0x0800));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA + ".txt"), HeldEntry{}, Converted(SjisNihon + "/")};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     EXPECT_EQ(detail, -1) << "errorDetail is left alone on success";
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
@@ -88,14 +88,14 @@ TEST_F(RewriteArchive, ToShiftJisStoresHeldNamesAndClearsBitsElevenToFifteen) {
 }
 
 TEST_F(RewriteArchive, ToUtf8SetsBitElevenInBothHeadersFromTheLocalFlags) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(SjisA + SjisI, "kana"));
-    spec.entries.back().localFlags = 0x0002;  // the central header says 0
-    spec.entries.push_back(Entry("readme", "ascii", 0x0004));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(SjisA + SjisI, "kana"));
+    layout.entries.back().localFlags = 0x0002;  // the central header says 0
+    layout.entries.push_back(Entry("readme", "ascii", 0x0004));
     HeldArchive held;
     held.entries = {Converted(SjisA + SjisI)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, Utf8), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, Utf8), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].name, ToUtf8(SjisA + SjisI));
@@ -109,16 +109,16 @@ TEST_F(RewriteArchive, ToUtf8SetsBitElevenInBothHeadersFromTheLocalFlags) {
 TEST_F(RewriteArchive, ToUtf8WritesTheConvertersBytes) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(SjisNihon + "\xB6\xDE", "x"));  // 日本ｶﾞ
-    spec.entries.back().comment = SjisA + "\n";
-    spec.comment = SjisI;
+    ZipLayout layout;
+    layout.entries.push_back(Entry(SjisNihon + "\xB6\xDE", "x"));  // 日本ｶﾞ
+    layout.entries.back().comment = SjisA + "\n";
+    layout.comment = SjisI;
     HeldArchive held;
     held.entries = {Converted(SjisNihon + "\xB6\xDE")};
     held.entries[0].comment = SjisA + "\r\n";
     held.entries[0].commentConverted = 1;
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, Utf8), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, Utf8), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(Hex(zip.entries[0].name), Hex(Utf8Nihon + "\xE3\x82\xAC"));
@@ -127,17 +127,17 @@ TEST_F(RewriteArchive, ToUtf8WritesTheConvertersBytes) {
 }
 
 TEST_F(RewriteArchive, LongerNamesShiftOffsetsAndDescriptorsTravelWithTheirData) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8Nihon, "alpha"));
-    spec.entries.back().descriptor = true;  // 16 bytes, with signature
-    spec.entries.push_back(Entry(Utf8A, "beta"));
-    spec.entries.back().descriptor = true;
-    spec.entries.back().descriptorSignature = false;  // 12 bytes
-    spec.entries.push_back(Entry("z", "gamma"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8Nihon, "alpha"));
+    layout.entries.back().descriptor = true;  // 16 bytes, with signature
+    layout.entries.push_back(Entry(Utf8A, "beta"));
+    layout.entries.back().descriptor = true;
+    layout.entries.back().descriptorSignature = false;  // 12 bytes
+    layout.entries.push_back(Entry("z", "gamma"));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisNihon), Converted(SjisA)};
-    std::string before = BuildZip(spec);
+    std::string before = BuildZip(layout);
 
     ASSERT_EQ(Rewrite(before, held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
@@ -156,15 +156,15 @@ TEST_F(RewriteArchive, LongerNamesShiftOffsetsAndDescriptorsTravelWithTheirData)
 TEST_F(RewriteArchive, ExtraFieldsStayAsReadInEachHeader) {
     const std::string central = std::string("\x0A\x00\x04\x00", 4) + "CCCC";
     const std::string local = std::string("\x55\x54\x05\x00", 4) + "LLLLL";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "data"));
-    spec.entries.back().extra = central;
-    spec.entries.back().localExtra = local;
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "data"));
+    layout.entries.back().extra = central;
+    layout.entries.back().localExtra = local;
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].extra, central);
@@ -176,15 +176,15 @@ TEST_F(RewriteArchive, HeadersOfAnySizeTheFormatAllowsAreCarriedOver) {
     std::string big(60000, 'x');
     PutLe16(big, 0, 0xCAFE);
     PutLe16(big, 2, static_cast<uint16_t>(big.size() - 4));
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "data"));
-    spec.entries.back().localExtra = big;
-    spec.entries.push_back(Entry("b", "2"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "data"));
+    layout.entries.back().localExtra = big;
+    layout.entries.push_back(Entry("b", "2"));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].localExtra, big);
@@ -192,12 +192,12 @@ TEST_F(RewriteArchive, HeadersOfAnySizeTheFormatAllowsAreCarriedOver) {
 }
 
 TEST_F(RewriteArchive, CommentsFollowTheirRuleAndKeptCommentsKeepEveryByte) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
-    spec.entries.back().comment = Utf8I;
-    spec.entries.push_back(Entry("b", "2"));
-    spec.entries.back().comment = std::string("x\0y", 3);  // kept as read, zero and all
-    spec.comment = Utf8Nihon;
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
+    layout.entries.back().comment = Utf8I;
+    layout.entries.push_back(Entry("b", "2"));
+    layout.entries.back().comment = std::string("x\0y", 3);  // kept as read, zero and all
+    layout.comment = Utf8Nihon;
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
@@ -205,7 +205,7 @@ TEST_F(RewriteArchive, CommentsFollowTheirRuleAndKeptCommentsKeepEveryByte) {
     held.entries[0].commentConverted = 1;
     held.comment = SjisNihon;
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].comment, SjisI);
@@ -214,15 +214,15 @@ TEST_F(RewriteArchive, CommentsFollowTheirRuleAndKeptCommentsKeepEveryByte) {
 }
 
 TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
-    spec.entries.push_back(Entry("b", "2"));
-    spec.totalEntries = 7;  // held, not used: written back as read
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
+    layout.entries.push_back(Entry("b", "2"));
+    layout.totalEntries = 7;  // held, not used: written back as read
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.diskEntries, 2);
@@ -230,10 +230,10 @@ TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
 }
 
 TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "first in file"));
-    spec.entries.push_back(Entry(Utf8I, "second in file"));
-    std::string bytes = BuildZip(spec);
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "first in file"));
+    layout.entries.push_back(Entry(Utf8I, "second in file"));
+    std::string bytes = BuildZip(layout);
     // Swap the two central headers (each 46 + 3 bytes).
     size_t directory = GetLe32(bytes, bytes.size() - 22 + 16);
     std::string first = bytes.substr(directory, 49);
@@ -253,15 +253,15 @@ TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
 }
 
 TEST_F(RewriteArchive, KeptNameWithADifferentLocalNameGetsTheCentralNameInBoth) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
-    spec.entries.push_back(Entry("central.txt", "2"));
-    spec.entries.back().localName = "loc.txt";
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
+    layout.entries.push_back(Entry("central.txt", "2"));
+    layout.entries.back().localName = "loc.txt";
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[1].localName, "central.txt");
@@ -270,13 +270,13 @@ TEST_F(RewriteArchive, KeptNameWithADifferentLocalNameGetsTheCentralNameInBoth) 
 
 TEST_F(RewriteArchive, ExistingTemporaryFileIsReplacedAndRemoved) {
     dir.Write("a.zip.temp", "left over from an earlier run");
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     EXPECT_EQ(ParseZip(After()).error, "");
     EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
 }
@@ -285,13 +285,13 @@ TEST_F(RewriteArchive, ExistingTemporaryFileIsReplacedAndRemoved) {
 class CommentOnlyRewrite : public RewriteArchive {
 protected:
     std::string Build(const std::string& comment, const std::string& trailing = "") {
-        ZipArchiveSpec spec;
-        spec.entries.push_back(Entry("one.txt", "1"));
-        spec.entries.back().descriptor = true;
-        spec.entries.push_back(Entry("two.txt", "22"));
-        spec.comment = comment;
-        spec.trailing = trailing;
-        return BuildZip(spec);
+        ZipLayout layout;
+        layout.entries.push_back(Entry("one.txt", "1"));
+        layout.entries.back().descriptor = true;
+        layout.entries.push_back(Entry("two.txt", "22"));
+        layout.comment = comment;
+        layout.trailing = trailing;
+        return BuildZip(layout);
     }
 };
 

@@ -25,8 +25,8 @@ const std::string SjisI = "\x82\xA2";
 const std::string Utf8A = "\xE3\x81\x82";
 const std::string Utf8I = "\xE3\x81\x84";
 
-ZipEntrySpec Entry(const std::string& name, const std::string& data) {
-    ZipEntrySpec e;
+ZipEntryLayout Entry(const std::string& name, const std::string& data) {
+    ZipEntryLayout e;
     e.name = name;
     e.data = data;
     return e;
@@ -40,12 +40,12 @@ HeldEntry Converted(const std::string& shown) {
 }
 
 // Two entries with UTF-8 names held in Shift-JIS, and an ASCII one.
-ZipArchiveSpec TwoUtf8Names() {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "first"));
-    spec.entries.push_back(Entry(Utf8I, "second"));
-    spec.entries.push_back(Entry("c.txt", "third"));
-    return spec;
+ZipLayout TwoUtf8Names() {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "first"));
+    layout.entries.push_back(Entry(Utf8I, "second"));
+    layout.entries.push_back(Entry("c.txt", "third"));
+    return layout;
 }
 
 HeldArchive HeldTwoUtf8Names() {
@@ -94,33 +94,33 @@ public:
 // --- Archives the sequential walk cannot copy faithfully -------------------
 
 TEST_F(RewriteSafety, RefusesAStubBeforeTheFirstLocalHeader) {
-    ZipArchiveSpec spec = TwoUtf8Names();
-    spec.prefix = "MZ self-extractor stub";
-    EXPECT_EQ(Rewrite(BuildZip(spec), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ZipLayout layout = TwoUtf8Names();
+    layout.prefix = "MZ self-extractor stub";
+    EXPECT_EQ(Rewrite(BuildZip(layout), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
     EXPECT_EQ(detail, 0);
     ExpectUntouched();
 }
 
 TEST_F(RewriteSafety, RefusesGapsOverlapsAndSharedOffsetsBetweenSections) {
-    ZipArchiveSpec gap = TwoUtf8Names();
+    ZipLayout gap = TwoUtf8Names();
     gap.entries[0].compressedSize = 3;  // the local header says 5: 2 bytes unaccounted for
     gap.entries[0].descriptor = true;
     EXPECT_EQ(Rewrite(BuildZip(gap), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
     ExpectUntouched();
 
-    ZipArchiveSpec overlap = TwoUtf8Names();
+    ZipLayout overlap = TwoUtf8Names();
     overlap.entries[1].localHeaderOffset = 30 + 3 + 5 - 2;  // inside the first entry's data
     EXPECT_EQ(Rewrite(BuildZip(overlap), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
     ExpectUntouched();
 
-    ZipArchiveSpec shared = TwoUtf8Names();
+    ZipLayout shared = TwoUtf8Names();
     shared.entries[1].localHeaderOffset = 0;
     EXPECT_EQ(Rewrite(BuildZip(shared), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
     ExpectUntouched();
 }
 
 TEST_F(RewriteSafety, RefusesDataThatRunsIntoOrStopsShortOfTheDirectory) {
-    ZipArchiveSpec past = TwoUtf8Names();
+    ZipLayout past = TwoUtf8Names();
     past.entries[2].compressedSize = 50;
     past.entries[2].localFlags = 0x0008;  // length from the central header
     EXPECT_EQ(Rewrite(BuildZip(past), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
@@ -144,25 +144,25 @@ TEST_F(RewriteSafety, RefusesALocalHeaderWithoutItsSignature) {
 }
 
 TEST_F(RewriteSafety, RefusesZip64SizesExtraFieldsAndDescriptors) {
-    ZipArchiveSpec sizes = TwoUtf8Names();
+    ZipLayout sizes = TwoUtf8Names();
     sizes.entries[2].uncompressedSize = 0xFFFFFFFF;
     EXPECT_EQ(Rewrite(BuildZip(sizes), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
     ExpectUntouched();
 
     const std::string zip64 = std::string("\x01\x00\x10\x00", 4) + std::string(16, '\0');
-    ZipArchiveSpec centralExtra = TwoUtf8Names();
+    ZipLayout centralExtra = TwoUtf8Names();
     centralExtra.entries[1].extra = zip64;
     centralExtra.entries[1].localExtra = "";
     EXPECT_EQ(Rewrite(BuildZip(centralExtra), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
     ExpectUntouched();
 
-    ZipArchiveSpec localExtra = TwoUtf8Names();
+    ZipLayout localExtra = TwoUtf8Names();
     localExtra.entries[1].localExtra = zip64;
     EXPECT_EQ(Rewrite(BuildZip(localExtra), HeldTwoUtf8Names(), ShiftJis), Zip64Unsupported);
     ExpectUntouched();
 
     // A streamed entry whose descriptor carries 8-byte sizes (24 bytes).
-    ZipArchiveSpec streamed = TwoUtf8Names();
+    ZipLayout streamed = TwoUtf8Names();
     streamed.entries[0].descriptor = true;
     std::string bytes = BuildZip(streamed);
     size_t descriptorEnd = 30 + 3 + 5 + 16;
@@ -185,12 +185,12 @@ TEST_F(RewriteSafety, RefusesZip64SizesExtraFieldsAndDescriptors) {
 TEST_F(RewriteSafety, ShortReadOfATruncatedArchiveFailsItsStep) {
     // The directory was read, then the file lost its tail: the data read
     // comes up short.
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, std::string(100, 'x')));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, std::string(100, 'x')));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
-    before = BuildZip(spec);
+    before = BuildZip(layout);
     path = dir.Write("a.zip", before.substr(0, 30 + 3 + 40));
     int count = LoadIntoContext(before, path, held, ShiftJis);
     before = before.substr(0, 30 + 3 + 40);
@@ -212,7 +212,7 @@ TEST_F(RewriteSafety, RefusesLossyTexts) {
     EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), name, ShiftJis), LossyTextRefused);
     ExpectUntouched();
 
-    ZipArchiveSpec commented = TwoUtf8Names();
+    ZipLayout commented = TwoUtf8Names();
     commented.entries[2].comment = "\xC0\xAE";
     HeldArchive comment = HeldTwoUtf8Names();
     comment.entries.push_back(HeldEntry{});
@@ -222,7 +222,7 @@ TEST_F(RewriteSafety, RefusesLossyTexts) {
     EXPECT_EQ(Rewrite(BuildZip(commented), comment, ShiftJis), LossyTextRefused);
     ExpectUntouched();
 
-    ZipArchiveSpec archiveComment = TwoUtf8Names();
+    ZipLayout archiveComment = TwoUtf8Names();
     archiveComment.comment = "\xEF\xBB\xBFnote";
     HeldArchive lossyArchiveComment = HeldTwoUtf8Names();
     lossyArchiveComment.commentLossy = 1;
@@ -236,13 +236,13 @@ TEST_F(RewriteSafety, RefusesLossyTexts) {
 }
 
 TEST_F(RewriteSafety, RefusesLossyArchiveCommentInTheCommentOnlyRewrite) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry("a.txt", "1"));
-    spec.comment = "\xFF\xFE?";
+    ZipLayout layout;
+    layout.entries.push_back(Entry("a.txt", "1"));
+    layout.comment = "\xFF\xFE?";
     HeldArchive held;
     held.comment = "?";
     held.commentLossy = 1;
-    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8, true), LossyTextRefused);
+    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8, true), LossyTextRefused);
     ExpectUntouched();
 }
 
@@ -265,11 +265,11 @@ TEST_F(RewriteSafety, RefusesTextsWithNoUtf8Form) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
     // 髙 (FB FC) lies in extension area C, which the converter refuses.
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry("\xFB\xFC.txt", "surname"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry("\xFB\xFC.txt", "surname"));
     HeldArchive held;
     held.entries = {Converted("\xFB\xFC.txt")};
-    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8), TextNotConvertible);
+    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
     ExpectUntouched();
 }
 
@@ -277,21 +277,21 @@ TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
     // Half-width ｱ folds to full-width ア.
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry("\xB1", "half"));
-    spec.entries.push_back(Entry("\x83\x41", "full"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry("\xB1", "half"));
+    layout.entries.push_back(Entry("\x83\x41", "full"));
     HeldArchive held;
     held.entries = {Converted("\xB1"), Converted("\x83\x41")};
-    EXPECT_EQ(Rewrite(BuildZip(spec), held, Utf8), DuplicateName);
+    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), DuplicateName);
     ExpectUntouched();
 }
 
 TEST_F(RewriteSafety, NamesThatWereAlreadyEqualMayStayEqual) {
-    ZipArchiveSpec spec = TwoUtf8Names();
-    spec.entries[1].name = Utf8A;
+    ZipLayout layout = TwoUtf8Names();
+    layout.entries[1].name = Utf8A;
     HeldArchive held = HeldTwoUtf8Names();
     held.entries[1].name = SjisA;
-    EXPECT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    EXPECT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     EXPECT_EQ(ParseZip(ReadFileBytes(path)).error, "");
 }
 
@@ -312,18 +312,18 @@ uint32_t CrcOf(const std::string& text) {
 
 TEST_F(RewriteSafety, UnicodePathMatchingTheNewNameStaysWithANewCrc) {
     const std::string other = std::string("\x0A\x00\x02\x00", 4) + "ok";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
     // The field names the entry's UTF-8 name, whose CRC-32 it carries.
-    spec.entries[0].extra = other + UnicodeField(0x7075, CrcOf(Utf8A), Utf8A);
-    spec.entries[0].localExtra = UnicodeField(0x7075, CrcOf(Utf8A), Utf8A) + other;
+    layout.entries[0].extra = other + UnicodeField(0x7075, CrcOf(Utf8A), Utf8A);
+    layout.entries[0].localExtra = UnicodeField(0x7075, CrcOf(Utf8A), Utf8A) + other;
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
     if (ToUtf8(SjisA) != Utf8A)
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(ReadFileBytes(path));
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].name, SjisA);
@@ -334,20 +334,20 @@ TEST_F(RewriteSafety, UnicodePathMatchingTheNewNameStaysWithANewCrc) {
 
 TEST_F(RewriteSafety, UnicodeFieldsNotMatchingTheNewTextsLeaveBothHeaders) {
     const std::string other = std::string("\x0A\x00\x02\x00", 4) + "ok";
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry(Utf8A, "1"));
-    spec.entries[0].comment = Utf8I;
-    spec.entries[0].extra = UnicodeField(0x7075, 0, "stale") + other +
-                            UnicodeField(0x6375, CrcOf(Utf8I), "old comment");
-    spec.entries[0].localExtra = UnicodeField(0x7075, 0, "stale");
-    spec.entries.push_back(Entry("b", "2"));
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, "1"));
+    layout.entries[0].comment = Utf8I;
+    layout.entries[0].extra = UnicodeField(0x7075, 0, "stale") + other +
+                              UnicodeField(0x6375, CrcOf(Utf8I), "old comment");
+    layout.entries[0].localExtra = UnicodeField(0x7075, 0, "stale");
+    layout.entries.push_back(Entry("b", "2"));
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisA)};
     held.entries[0].comment = SjisI;
     held.entries[0].commentConverted = 1;
 
-    ASSERT_EQ(Rewrite(BuildZip(spec), held, ShiftJis), 0);
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
     ParsedZip zip = ParseZip(ReadFileBytes(path));
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[0].extra, other);
@@ -357,10 +357,10 @@ TEST_F(RewriteSafety, UnicodeFieldsNotMatchingTheNewTextsLeaveBothHeaders) {
 
 TEST_F(RewriteSafety, UnicodeFieldsOfKeptNamesStayAsRead) {
     const std::string field = UnicodeField(0x7075, CrcOf("plain"), "whatever");
-    ZipArchiveSpec spec = TwoUtf8Names();
-    spec.entries[2].name = "plain";
-    spec.entries[2].extra = field;
-    ASSERT_EQ(Rewrite(BuildZip(spec), HeldTwoUtf8Names(), ShiftJis), 0);
+    ZipLayout layout = TwoUtf8Names();
+    layout.entries[2].name = "plain";
+    layout.entries[2].extra = field;
+    ASSERT_EQ(Rewrite(BuildZip(layout), HeldTwoUtf8Names(), ShiftJis), 0);
     ParsedZip zip = ParseZip(ReadFileBytes(path));
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.entries[2].extra, field);
@@ -519,28 +519,28 @@ void FailEveryOperation(RewriteSafety* test, const std::string& bytes, const Hel
 }
 
 TEST_F(RewriteSafety, EveryFailingOperationOfAFullRewriteLeavesTheArchive) {
-    ZipArchiveSpec spec = TwoUtf8Names();
-    spec.entries[0].descriptor = true;
-    spec.entries[1].descriptor = true;
-    spec.entries[1].descriptorSignature = false;
-    spec.entries[1].extra = std::string("\x0A\x00\x01\x00", 4) + "e";
-    spec.entries[1].comment = Utf8A;
-    spec.comment = Utf8I;
+    ZipLayout layout = TwoUtf8Names();
+    layout.entries[0].descriptor = true;
+    layout.entries[1].descriptor = true;
+    layout.entries[1].descriptorSignature = false;
+    layout.entries[1].extra = std::string("\x0A\x00\x01\x00", 4) + "e";
+    layout.entries[1].comment = Utf8A;
+    layout.comment = Utf8I;
     HeldArchive held = HeldTwoUtf8Names();
     held.entries[1].comment = SjisA;
     held.entries[1].commentConverted = 1;
     held.comment = SjisI;
-    FailEveryOperation(this, BuildZip(spec), held, ShiftJis);
+    FailEveryOperation(this, BuildZip(layout), held, ShiftJis);
 }
 
 TEST_F(RewriteSafety, EveryFailingOperationOfACommentOnlyRewriteLeavesTheArchive) {
-    ZipArchiveSpec spec;
-    spec.entries.push_back(Entry("a.txt", "1"));
-    spec.comment = Utf8A;
+    ZipLayout layout;
+    layout.entries.push_back(Entry("a.txt", "1"));
+    layout.comment = Utf8A;
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.comment = SjisA;
-    FailEveryOperation(this, BuildZip(spec), held, ShiftJis);
+    FailEveryOperation(this, BuildZip(layout), held, ShiftJis);
 }
 
 }  // namespace
