@@ -283,6 +283,18 @@ size_t PoolRoom(const Walk* walk) {
     return static_cast<size_t>(context.pool + context.poolSize - walk->poolCursor);
 }
 
+// Copies `length` bytes and a zero byte to the pool cursor and returns where
+// they start; null when the pool has no room for them.
+char* PlaceInPool(Walk* walk, const void* bytes, size_t length) {
+    if (length + 1 > PoolRoom(walk))
+        return nullptr;
+    char* placed = walk->poolCursor;
+    std::memcpy(placed, bytes, length);
+    placed[length] = '\0';
+    walk->poolCursor += length + 1;
+    return placed;
+}
+
 // Decodes the name into its display form and places it in the pool.
 int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
     const char* text = reinterpret_cast<const char*>(stored);
@@ -301,58 +313,47 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
         context.textNonAscii = 1;
         context.entryTextNonAscii = 1;
     }
-    if (length + 1 > PoolRoom(walk))
+    record->name = PlaceInPool(walk, text, length);
+    if (!record->name)
         return ConvertedNameTooLong;
+    entry->name = record->name;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
-    record->name = walk->poolCursor;
-    entry->name = walk->poolCursor;
-    std::memcpy(walk->poolCursor, text, length);
-    walk->poolCursor[length] = '\0';
-    walk->poolCursor += length + 1;
     return 0;
 }
 
 int TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* record) {
     if (x == 0)
         return 0;
-    if (x + 1 > PoolRoom(walk))
-        return 83;
-    record->extra = walk->poolCursor;
-    std::memcpy(walk->poolCursor, stored, x);
-    walk->poolCursor[x] = '\0';
-    walk->poolCursor += x + 1;
-    return 0;
+    record->extra = PlaceInPool(walk, stored, x);
+    return record->extra ? 0 : 83;
 }
 
+// Places the entry comment in the pool: as stored when it is plain, else
+// decoded straight into the pool.
 int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* record) {
     if (c == 0)
         return 0;
     if (c > LongestEntryComment)
         return EntryCommentTooLong;
-    size_t length = c;
-    char* destination = walk->poolCursor;
     if (!IsNonAsciiText(stored, c)) {
-        if (c + 1 > PoolRoom(walk))
-            return EntryCommentTooLong;
-        std::memcpy(destination, stored, c);
-    } else {
-        uint8_t text[TextBufferSize + TextPadding];
-        std::memcpy(text, stored, c);
-        std::memset(text + c, 0, TextPadding);
-        DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, PoolRoom(walk));
-        if (decoded.tooLong)
-            return EntryCommentTooLong;
-        length = decoded.length;
-        record->commentConverted = 1;
-        record->commentLossy = decoded.lossy;
-        context.textNonAscii = 1;
-        context.entryTextNonAscii = 1;
+        record->comment = PlaceInPool(walk, stored, c);
+        return record->comment ? 0 : EntryCommentTooLong;
     }
-    record->commentLength = static_cast<uint16_t>(length);
+    uint8_t text[TextBufferSize + TextPadding];
+    std::memcpy(text, stored, c);
+    std::memset(text + c, 0, TextPadding);
+    char* destination = walk->poolCursor;
+    DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, PoolRoom(walk));
+    if (decoded.tooLong)
+        return EntryCommentTooLong;
     record->comment = destination;
-    destination[length] = '\0';
-    walk->poolCursor += length + 1;
+    record->commentLength = static_cast<uint16_t>(decoded.length);
+    record->commentConverted = 1;
+    record->commentLossy = decoded.lossy;
+    context.textNonAscii = 1;
+    context.entryTextNonAscii = 1;
+    walk->poolCursor += decoded.length + 1;
     return 0;
 }
 

@@ -53,10 +53,13 @@ int Fd(FileHandle file) {
     return static_cast<int>(file.value);
 }
 
-int ReadSome(int fd, uint8_t* buffer, size_t length) {
+// Repeats a read or write until `length` bytes are transferred. Returns 0,
+// errno, or ShortTransfer when the file gave or took nothing more.
+template <typename Transfer>
+int TransferAll(Transfer transfer, size_t length) {
     size_t done = 0;
     while (done < length) {
-        ssize_t n = ::read(fd, buffer + done, length - done);
+        ssize_t n = transfer(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -68,19 +71,14 @@ int ReadSome(int fd, uint8_t* buffer, size_t length) {
     return 0;
 }
 
+int ReadSome(int fd, uint8_t* buffer, size_t length) {
+    return TransferAll([&](size_t done) { return ::read(fd, buffer + done, length - done); },
+                       length);
+}
+
 int WriteSome(int fd, const uint8_t* bytes, size_t length) {
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = ::write(fd, bytes + done, length - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return ShortTransfer;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
+    return TransferAll([&](size_t done) { return ::write(fd, bytes + done, length - done); },
+                       length);
 }
 
 // Errors of copy_file_range that only mean "not here": copy another way.
