@@ -10,16 +10,6 @@
 
 namespace {
 
-// Offsets of every central header's "version made by" byte.
-std::vector<size_t> MadeByOffsets(const std::string& archive) {
-    std::vector<size_t> offsets;
-    for (size_t p = archive.find("PK\x01\x02"); p != std::string::npos;
-         p = archive.find("PK\x01\x02", p + 1)) {
-        offsets.push_back(p + 4);
-    }
-    return offsets;
-}
-
 TEST(RealToolArchives, PythonZipfileArchiveIsRead) {
     if (!HaveProgram("python3"))
         GTEST_SKIP() << "python3 is not installed";

@@ -10,29 +10,13 @@
 #include "archive/context.h"
 #include "archive/reader.h"
 #include "jcode/euc.h"
+#include "support/reader_fixture.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
 
 namespace {
 
-class JapaneseArchive : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetArchiveContext();
-    }
-    void TearDown() override {
-        ResetArchiveContext();
-    }
-
-    int Read(const std::string& bytes) {
-        std::string path = scratch.Write("a.zip", bytes);
-        int entryCount = -1;
-        int errorDetail = 0;
-        return ReadArchiveDirectory(path.c_str(), &entryCount, &errorDetail);
-    }
-
-    ScratchDir scratch;
-};
+using JapaneseArchive = ReaderFixture;
 
 ZipLayout ArchiveWithName(const std::string& name) {
     ZipLayout layout;
@@ -174,8 +158,6 @@ TEST_F(JapaneseArchive, PythonZipfileUtf8NamesDecomposedOrNotReadAsShiftJis) {
                                "'\u30d1\u30d1\u3068\u3054\u98ef.txt'), 'b')\n",
                                archive});
     ASSERT_EQ(made.exitCode, 0) << made.errors;
-    int entryCount = -1;
-    int errorDetail = 0;
     ASSERT_EQ(ReadArchiveDirectory(archive.c_str(), &entryCount, &errorDetail), 0);
     ASSERT_EQ(entryCount, 2);
     EXPECT_EQ(context.nameEncoding, Utf8);

@@ -282,16 +282,6 @@ TEST_F(RealToolRewrite, SevenZipArchiveToShiftJisAndBack) {
     EXPECT_EQ(ReadFileBytes(archive), original);
 }
 
-// Offsets of every central header's "version made by" byte.
-std::vector<size_t> MadeByOffsets(const std::string& archive) {
-    std::vector<size_t> offsets;
-    for (size_t p = archive.find("PK\x01\x02"); p != std::string::npos;
-         p = archive.find("PK\x01\x02", p + 1)) {
-        offsets.push_back(p + 4);
-    }
-    return offsets;
-}
-
 // Info-ZIP's zip on Unix writes "version made by 30", which the reader
 // refuses by design: the tests patch it to 20.
 void PatchMadeBy(const std::string& path) {

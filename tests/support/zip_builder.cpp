@@ -141,3 +141,12 @@ uint16_t GetLe16(const std::string& bytes, size_t offset) {
 uint32_t GetLe32(const std::string& bytes, size_t offset) {
     return GetLe16(bytes, offset) | static_cast<uint32_t>(GetLe16(bytes, offset + 2)) << 16;
 }
+
+std::vector<size_t> MadeByOffsets(const std::string& archive) {
+    std::vector<size_t> offsets;
+    for (size_t p = archive.find("PK\x01\x02"); p != std::string::npos;
+         p = archive.find("PK\x01\x02", p + 1)) {
+        offsets.push_back(p + 4);
+    }
+    return offsets;
+}

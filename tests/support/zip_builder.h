@@ -64,6 +64,10 @@ std::string BuildZip(const ZipLayout& layout);
 std::string BuildZipWithNames(const std::vector<std::string>& names,
                               const std::string& comment = "");
 
+// Offsets of every central header's "version made by" byte in `archive`, for
+// tests that patch archives written by other tools.
+std::vector<size_t> MadeByOffsets(const std::string& archive);
+
 // Little-endian helpers for tests that patch archive bytes.
 void PutLe16(std::string& bytes, size_t offset, uint16_t value);
 void PutLe32(std::string& bytes, size_t offset, uint32_t value);

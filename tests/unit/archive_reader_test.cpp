@@ -8,32 +8,13 @@
 
 #include "archive/context.h"
 #include "archive/reader.h"
+#include "support/reader_fixture.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
 
 namespace {
 
-class ReaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ResetArchiveContext();
-    }
-    void TearDown() override {
-        ResetArchiveContext();
-    }
-
-    // Writes `bytes` as an archive and reads it; returns the reader's code.
-    int Read(const std::string& bytes) {
-        std::string path = scratch.Write("a.zip", bytes);
-        entryCount = -1;
-        errorDetail = 0;
-        return ReadArchiveDirectory(path.c_str(), &entryCount, &errorDetail);
-    }
-
-    ScratchDir scratch;
-    int entryCount = -1;
-    int errorDetail = 0;
-};
+using ReaderTest = ReaderFixture;
 
 ZipEntryLayout Entry(const std::string& name) {
     ZipEntryLayout e;

@@ -14,14 +14,6 @@
 
 namespace {
 
-// あ, い and 日本 in Shift-JIS and in UTF-8.
-const std::string SjisA = "\x82\xA0";
-const std::string SjisI = "\x82\xA2";
-const std::string SjisNihon = "\x93\xFA\x96\x7B";
-const std::string Utf8A = "\xE3\x81\x82";
-const std::string Utf8I = "\xE3\x81\x84";
-const std::string Utf8Nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
-
 class RewriteArchive : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -45,21 +37,6 @@ protected:
     std::string path;
     int detail = -1;
 };
-
-ZipEntryLayout Entry(const std::string& name, const std::string& data, uint16_t flags = 0) {
-    ZipEntryLayout e;
-    e.name = name;
-    e.data = data;
-    e.flags = flags;
-    return e;
-}
-
-HeldEntry Converted(const std::string& shown) {
-    HeldEntry h;
-    h.name = shown;
-    h.nameConverted = 1;
-    return h;
-}
 
 TEST_F(RewriteArchive, ToShiftJisStoresHeldNamesAndClearsBitsElevenToFifteen) {
     ZipLayout layout;

@@ -10,6 +10,15 @@
 #include <vector>
 
 #include "archive/context.h"
+#include "support/zip_builder.h"
+
+// あ, い and 日本 in Shift-JIS and in UTF-8.
+inline const std::string SjisA = "\x82\xA0";
+inline const std::string SjisI = "\x82\xA2";
+inline const std::string SjisNihon = "\x93\xFA\x96\x7B";
+inline const std::string Utf8A = "\xE3\x81\x82";
+inline const std::string Utf8I = "\xE3\x81\x84";
+inline const std::string Utf8Nihon = "\xE6\x97\xA5\xE6\x9C\xAC";
 
 // How the reader holds one entry's texts.
 struct HeldEntry {
@@ -20,6 +29,23 @@ struct HeldEntry {
     int nameLossy = 0;
     int commentLossy = 0;
 };
+
+// A held entry whose name went through conversion, shown as `shown`.
+inline HeldEntry Converted(const std::string& shown) {
+    HeldEntry h;
+    h.name = shown;
+    h.nameConverted = 1;
+    return h;
+}
+
+// A stored entry holding `data`.
+inline ZipEntryLayout Entry(const std::string& name, const std::string& data, uint16_t flags = 0) {
+    ZipEntryLayout e;
+    e.name = name;
+    e.data = data;
+    e.flags = flags;
+    return e;
+}
 
 struct HeldArchive {
     std::vector<HeldEntry> entries;      // directory order; missing ones take defaults

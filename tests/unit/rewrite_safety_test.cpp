@@ -20,25 +20,6 @@
 
 namespace {
 
-const std::string SjisA = "\x82\xA0";
-const std::string SjisI = "\x82\xA2";
-const std::string Utf8A = "\xE3\x81\x82";
-const std::string Utf8I = "\xE3\x81\x84";
-
-ZipEntryLayout Entry(const std::string& name, const std::string& data) {
-    ZipEntryLayout e;
-    e.name = name;
-    e.data = data;
-    return e;
-}
-
-HeldEntry Converted(const std::string& shown) {
-    HeldEntry h;
-    h.name = shown;
-    h.nameConverted = 1;
-    return h;
-}
-
 // Two entries with UTF-8 names held in Shift-JIS, and an ASCII one.
 ZipLayout TwoUtf8Names() {
     ZipLayout layout;
