@@ -151,6 +151,21 @@ protected:
         EXPECT_EQ(dir.List(), listed) << "only the archives and their inputs remain";
     }
 
+    // Rewrites the archive with `switches` and returns how python3 sees it
+    // afterwards, having checked that every entry's data stayed the same;
+    // `before` receives how it was seen first.
+    SeenArchive RewriteKeepingData(const std::string& archive, const std::string& switches,
+                                   SeenArchive* before) {
+        listed = dir.List();
+        *before = SeenByPython(archive);
+        EXPECT_EQ(before->error, "");
+        Rewrite(archive, switches);
+        SeenArchive after = SeenByPython(archive);
+        EXPECT_EQ(after.error, "");
+        ExpectSameData(*before, after);
+        return after;
+    }
+
     ScratchDir dir;
     std::vector<std::string> listed;
 };
@@ -238,14 +253,9 @@ TEST_F(RealToolRewrite, BsdtarArchiveToShiftJisAndBack) {
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     std::string archive = dir.File("b.zip");
     std::string original = ReadFileBytes(archive);
-    listed = dir.List();
-    SeenArchive before = SeenByPython(archive);
-    ASSERT_EQ(before.error, "");
-
-    Rewrite(archive, "-c:sN");
-    SeenArchive after = SeenByPython(archive);
-    ASSERT_EQ(after.error, "");
-    ExpectSameData(before, after);
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-c:sN", &before);
+    ASSERT_FALSE(HasFailure());
     EXPECT_EQ(Hex(after.entries[0].name), Hex(SjisNihongo + ".txt"));
     EXPECT_EQ(after.entries[0].flags & 0x0800, 0u);
     EXPECT_EQ(after.entries[0].extra, before.entries[0].extra);
@@ -262,14 +272,9 @@ TEST_F(RealToolRewrite, SevenZipArchiveToShiftJisAndBack) {
     ASSERT_EQ(made.exitCode, 0) << made.output;
     std::string archive = dir.File("s.zip");
     std::string original = ReadFileBytes(archive);
-    listed = dir.List();
-    SeenArchive before = SeenByPython(archive);
-    ASSERT_EQ(before.error, "");
-
-    Rewrite(archive, "-c:sN");
-    SeenArchive after = SeenByPython(archive);
-    ASSERT_EQ(after.error, "");
-    ExpectSameData(before, after);
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-c:sN", &before);
+    ASSERT_FALSE(HasFailure());
     for (const SeenEntry& e : after.entries) {
         if (e.name == "plain.txt")
             continue;
@@ -304,14 +309,9 @@ TEST_F(RealToolRewrite, InfoZipShiftJisNamesToUtf8AndBack) {
     std::string archive = dir.File("z.zip");
     PatchMadeBy(archive);
     std::string original = ReadFileBytes(archive);
-    listed = dir.List();
-    SeenArchive before = SeenByPython(archive);
-    ASSERT_EQ(before.error, "");
-
-    Rewrite(archive, "-c:uN");
-    SeenArchive after = SeenByPython(archive);
-    ASSERT_EQ(after.error, "");
-    ExpectSameData(before, after);
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-c:uN", &before);
+    ASSERT_FALSE(HasFailure());
     EXPECT_EQ(Hex(after.entries[0].name), Hex(Utf8Nihongo + ".txt"));
     EXPECT_EQ(after.entries[0].flags, before.entries[0].flags | 0x0800);
     EXPECT_EQ(Hex(after.entries[1].name), Hex(Utf8Data + ".csv"));
@@ -338,15 +338,10 @@ TEST_F(RealToolRewrite, InfoZipOutputToAPipeCarriesDescriptorsAndIsRewritten) {
     ASSERT_EQ(made.exitCode, 0) << made.errors;
     std::string archive = dir.File("p.zip");
     PatchMadeBy(archive);
-    listed = dir.List();
-    SeenArchive before = SeenByPython(archive);
-    ASSERT_EQ(before.error, "");
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-c:uN", &before);
+    ASSERT_FALSE(HasFailure());
     ASSERT_EQ(before.entries[0].flags & 0x0008, 0x0008u) << "streamed entries carry descriptors";
-
-    Rewrite(archive, "-c:uN");
-    SeenArchive after = SeenByPython(archive);
-    ASSERT_EQ(after.error, "");
-    ExpectSameData(before, after);
     EXPECT_EQ(Hex(after.entries[0].name), Hex(Utf8Nihongo + ".txt"));
     ExpectToolsAccept(archive);
 }
