@@ -61,6 +61,22 @@ void SortRecordOrder(int entryCount) {
                      });
 }
 
+int RunArchiveStages() {
+    PrepareContextForRead();
+    int entryCount = 0;
+    int errorDetail = 0;
+    int exitCode = ReadArchiveDirectory(context.archivePath.c_str(), &entryCount, &errorDetail);
+    if (exitCode != 0) {
+        ConsoleWrite(context.banner);
+        PrintErrorLine(exitCode, context.madeByVersion, errorDetail);
+        return exitCode;
+    }
+    RunReportStage(entryCount);
+    if (ReEncodingWanted())
+        exitCode = RunReEncodingStage(entryCount);
+    return exitCode;
+}
+
 void RunArcpeek(int argc, char** argv) {
     SelectJapaneseLocale();
     BuildBanner();
@@ -69,18 +85,7 @@ void RunArcpeek(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         ParseArgument(argv[i]);
 
-    PrepareContextForRead();
-    int entryCount = 0;
-    int errorDetail = 0;
-    int exitCode = ReadArchiveDirectory(context.archivePath.c_str(), &entryCount, &errorDetail);
-    if (exitCode != 0) {
-        ConsoleWrite(context.banner);
-        PrintErrorLine(exitCode, context.madeByVersion, errorDetail);
-    } else {
-        RunReportStage(entryCount);
-        if (ReEncodingWanted())
-            exitCode = RunReEncodingStage(entryCount);
-    }
+    int exitCode = RunArchiveStages();
     FreeArchiveTables();
     EndProcess(exitCode);
 }
