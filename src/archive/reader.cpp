@@ -188,12 +188,15 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
     return 0;
 }
 
-int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryBuffer* directory, int* errorDetail) {
+// True when the directory the end record names lies inside the file.
+bool DirectoryInFile(int64_t fileSize) {
+    const EndRecord& end = context.endRecord;
+    return static_cast<int64_t>(end.directoryOffset) + static_cast<int64_t>(end.directorySize) <=
+           fileSize;
+}
+
+int LoadDirectory(std::FILE* file, DirectoryBuffer* directory, int* errorDetail) {
     const int64_t offset = context.endRecord.directoryOffset;
-    if (offset + static_cast<int64_t>(directory->size) > fileSize) {
-        *errorDetail = 0;
-        return 20;
-    }
     errno = 0;
     int64_t got = ReadAt(file, offset, directory->bytes, directory->size);
     if (got < 0) {
@@ -463,11 +466,17 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
     if (badDirectory)
         return 4;
 
+    // Checked before anything is allocated, so that a forged directory size
+    // in a small file does not ask for gigabytes.
+    if (!DirectoryInFile(size)) {
+        *errorDetail = 0;
+        return 20;
+    }
     DirectoryBuffer directory;
     r = AllocateTables(end.diskEntries, end.directorySize, &directory, errorDetail);
     if (r != 0)
         return r;
-    r = LoadDirectory(archive.file, size, &directory, errorDetail);
+    r = LoadDirectory(archive.file, &directory, errorDetail);
     if (r != 0)
         return r;
     r = WalkDirectory(directory);
