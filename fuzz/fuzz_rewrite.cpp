@@ -1,0 +1,113 @@
+// The bytes are two control bytes and an archive, which is read and rewritten
+// the way the command line does it. Control byte 0: bit 0 picks the target
+// (Shift-JIS or UTF-8), bit 1 asks for a backup, bit 2 makes an injected
+// fault a short transfer rather than an I/O error. Control byte 1: with its
+// top bit set, the I/O operation numbered by its low bits (plus one) fails.
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/run_sequence.h"
+#include "archive/context.h"
+#include "archive/reader.h"
+#include "archive/records.h"
+#include "fuzz_support.h"
+#include "platform/console.h"
+#include "platform/fileio.h"
+
+namespace {
+
+// An entry's data as the directory and its local header place it.
+struct DataRange {
+    uint64_t at = 0;
+    uint64_t length = 0;
+};
+
+// The data ranges of the entries in the context, in directory order, located
+// in `bytes` (the archive the context was read from).
+std::vector<DataRange> DataRanges(const std::string& bytes, int entryCount) {
+    std::vector<DataRange> ranges;
+    for (int i = 0; i < entryCount; ++i) {
+        const CentralRecord& record = context.records[i];
+        uint64_t header = record.localHeaderOffset;
+        FUZZ_CHECK(header + LocalHeaderSize <= bytes.size());
+        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + header;
+        DataRange range;
+        range.at = header + LocalHeaderSize + ReadLe16(p + 26) + ReadLe16(p + 28);
+        range.length = (record.flags & 0x0008) ? record.compressedSize : ReadLe32(p + 18);
+        FUZZ_CHECK(range.at + range.length <= bytes.size());
+        ranges.push_back(range);
+    }
+    return ranges;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2)
+        return 0;
+    static const std::string archive = ScratchFolder() + "/a.zip";
+    static const std::string temp = archive + ".temp";
+    static const std::string backup = archive + ".back";
+    const std::string original(reinterpret_cast<const char*>(data) + 2, size - 2);
+    WriteWholeFile(archive, data + 2, size - 2);
+    RemoveFile(backup.c_str());
+
+    ResetArchiveContext();
+    context.archivePath = archive;
+    context.targetEncoding = (data[0] & 1) ? Utf8 : ShiftJis;
+    context.makeBackup = (data[0] & 2) ? 1 : 0;
+    context.suppressReport = 1;
+    const bool faulty = (data[1] & 0x80) != 0;
+    if (faulty)
+        ArmFileFault(FileOpAll & ~FileOpRemove, (data[1] & 0x7F) + 1,
+                     (data[0] & 4) ? ShortTransfer : EIO);
+    std::string console;
+    RedirectConsoleOutput(&console);
+    int r = RunArchiveStages();
+    RedirectConsoleOutput(nullptr);
+    const bool injected = InjectedFaultKind() != 0;
+    DisarmFileFault();
+
+    FUZZ_CHECK(!FileExists(temp));
+    bool exists = false;
+    const std::string after = ReadWholeFile(archive, &exists);
+    FUZZ_CHECK(exists);
+    if (r != 0 || injected) {
+        FUZZ_CHECK(r != 0);
+        FUZZ_CHECK(after == original);
+        ResetArchiveContext();
+        return 0;
+    }
+    if (after == original) {
+        ResetArchiveContext();
+        return 0;  // nothing to rewrite
+    }
+    if (context.makeBackup)
+        FUZZ_CHECK(ReadWholeFile(backup) == original);
+    const int entryCount = context.endRecord.diskEntries;
+    const bool wholeArchive = context.entryTextNonAscii != 0;
+    const auto endRecordOffset = static_cast<size_t>(context.endRecordOffset);
+    // Only the end record and comment change: everything before them stays.
+    if (!wholeArchive)
+        FUZZ_CHECK(after.compare(0, endRecordOffset, original, 0, endRecordOffset) == 0);
+    const std::vector<DataRange> before =
+        wholeArchive ? DataRanges(original, entryCount) : std::vector<DataRange>{};
+
+    // The new archive reads back with the same entries holding the same data.
+    ResetArchiveContext();
+    int newCount = -1;
+    int errorDetail = 0;
+    FUZZ_CHECK(ReadArchiveDirectory(archive.c_str(), &newCount, &errorDetail) == 0);
+    FUZZ_CHECK(newCount == entryCount);
+    const std::vector<DataRange> now = wholeArchive ? DataRanges(after, newCount) : before;
+    for (size_t i = 0; i < before.size(); ++i) {
+        FUZZ_CHECK(now[i].length == before[i].length);
+        FUZZ_CHECK(
+            after.compare(now[i].at, now[i].length, original, before[i].at, before[i].length) == 0);
+    }
+    ResetArchiveContext();
+    return 0;
+}
