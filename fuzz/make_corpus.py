@@ -98,6 +98,9 @@ def archives():
                                            comment=sjis("説明\r\n二行目"))])
     yield "comment_only", build_zip([Entry(b"a.txt", b"a"), Entry(b"b/", b"")],
                                     sjis("注釈だけ"))
+    # Texts whose UTF-8 form outgrows what the reader takes back.
+    yield "long_texts", build_zip([Entry(sjis("漢" * 130 + ".txt"), b"n",
+                                         comment=sjis("注" * 3500))], sjis("書" * 3500))
     yield "made_by", build_zip([Entry(sjis("版.txt"), b"v", made_by_version=63, made_by_host=3,
                                       needed_version=45, flags=1)])
 
