@@ -2,6 +2,7 @@
 // listing with its detail block into a memory sink, and the list file).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "archive/context.h"
@@ -21,6 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int r = ReadArchiveDirectory(archive.c_str(), &entryCount, &errorDetail);
     if (r == 0) {
         FUZZ_CHECK(entryCount > 0);
+        // Every held text is terminated within its length and its buffer.
+        FUZZ_CHECK(std::memchr(context.commentBuffer, 0, CommentBufferSize) != nullptr);
+        for (int i = 0; i < entryCount; ++i) {
+            const CentralRecord& record = context.records[i];
+            FUZZ_CHECK(context.entries[i].name == record.name);
+            FUZZ_CHECK(record.nameLength < EntryNameCapacity);
+            FUZZ_CHECK(std::memchr(record.name, 0, record.nameLength + 1u) != nullptr);
+            if (record.comment)
+                FUZZ_CHECK(std::memchr(record.comment, 0, record.commentLength + 1u) != nullptr);
+        }
         std::string sink;
         RedirectConsoleOutput(&sink);
         context.showDetails = 1;
