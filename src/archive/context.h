@@ -110,6 +110,7 @@ struct ArchiveContext {
     int showDetails;
     int makeBackup;
     int suppressReport;
+    int relaxedVersions;  // -r: any version made by, any version needed up to 63
     NameEncoding targetEncoding;
     std::string archivePath;
     std::string listPath;

@@ -225,7 +225,14 @@ void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
     entry->year = static_cast<uint16_t>((d >> 9) + 1980);
 }
 
+// Without -r only the versions of the tools this one was made for are read.
+// With -r, archives from any tool are: any "version made by", and any
+// "version needed" up to 63 (6.3, the newest version of the format).
+constexpr uint16_t HighestRelaxedNeededVersion = 63;
+
 bool IsAcceptedMadeByVersion(uint8_t version) {
+    if (context.relaxedVersions)
+        return true;
     switch (version) {
         case 10:
         case 20:
@@ -241,6 +248,8 @@ bool IsAcceptedMadeByVersion(uint8_t version) {
 }
 
 bool IsAcceptedNeededVersion(uint16_t version) {
+    if (context.relaxedVersions)
+        return version <= HighestRelaxedNeededVersion;
     return version == 10 || version == 20 || version == 45;
 }
 
