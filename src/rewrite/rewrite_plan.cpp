@@ -157,8 +157,12 @@ bool SameBytes(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLengt
     return aLength == bLength && std::memcmp(a, b, aLength) == 0;
 }
 
-// Entries whose new names are equal must have had equal names before:
-// otherwise one would overwrite the other on extraction.
+// Entries whose new names are equal must have had equal names before, byte
+// for byte as stored: otherwise one would overwrite the other on extraction.
+// Held names are no proof: two different stored names (composed and
+// decomposed kana, UTF-16 and ASCII) can be held as one Shift-JIS text.
+// Sorting by new name puts equal ones side by side; within such a run, equal
+// stored names from one neighbour to the next mean equal throughout.
 int CheckNamesStayDistinct(const RewritePlan& plan) {
     if (plan.entryCount < 2)
         return 0;
@@ -180,9 +184,9 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
         const EntryPlan& b = plan.entries[index[k]];
         bool newEqual = SameBytes(PlanBytes(plan, a.name), a.name.length, PlanBytes(plan, b.name),
                                   b.name.length);
-        bool oldEqual =
-            SameBytes(reinterpret_cast<const uint8_t*>(a.record->name), a.record->nameLength,
-                      reinterpret_cast<const uint8_t*>(b.record->name), b.record->nameLength);
+        bool oldEqual = SameBytes(
+            reinterpret_cast<const uint8_t*>(a.record->storedName), a.record->storedNameLength,
+            reinterpret_cast<const uint8_t*>(b.record->storedName), b.record->storedNameLength);
         if (newEqual && !oldEqual)
             result = DuplicateName;
     }
