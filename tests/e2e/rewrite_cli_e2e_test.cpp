@@ -46,6 +46,8 @@ std::string ShiftJisArchive() {
     layout.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
     layout.entries.push_back(Entry("readme.txt", "ascii"));
     layout.entries.push_back(Entry(SjisKana + "/", ""));
+    layout.entries.push_back(
+        Entry("\xFB\xFC\x8B\xB4.txt", "takahashi"));  // 髙橋, as Windows writes it
     return BuildZip(layout);
 }
 
@@ -77,6 +79,7 @@ TEST_F(RewriteCommandLine, BackupKeepsTheArchiveAsItWas) {
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(Hex(zip.entries[0].name), Hex(Utf8Nihon + ".txt"));
     EXPECT_EQ(Hex(zip.entries[2].name), Hex(Utf8Kana + "/"));
+    EXPECT_EQ(Hex(zip.entries[3].name), Hex("\xE9\xAB\x99\xE6\xA9\x8B.txt"));
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
 }
 
