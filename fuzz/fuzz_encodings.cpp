@@ -10,6 +10,7 @@
 #include "fuzz_support.h"
 #include "jcode/detect.h"
 #include "jcode/euc.h"
+#include "jcode/ibm_extension.h"
 #include "jcode/sjis_utf8.h"
 #include "jcode/unicode.h"
 #include "platform/codepage.h"
@@ -92,8 +93,6 @@ void CheckShiftJisToUtf8(const char* source, size_t capacity, ConversionFlags fl
     FUZZ_CHECK(rMeasure == 0);
     FUZZ_CHECK(measured == written);
 
-    // Shift-JIS holds some characters under two codes, and the way back picks
-    // one; so the round trip is checked on the characters, through UTF-8.
     GuardedOutput back(LargeCapacity);
     int lossy = -1;
     int rBack = Utf8ToShiftJis(out.data(), back.data(), LargeCapacity, NewlineCrLf, &lossy);
@@ -101,19 +100,14 @@ void CheckShiftJisToUtf8(const char* source, size_t capacity, ConversionFlags fl
     if ((flags & (NewlineCrLf | NewlineCr | NewlineLf)) != NewlineCrLf)
         return;  // the newlines are not the ones the way back writes
     FUZZ_CHECK(rBack == 0 && lossy == 0);
+    // Code page 932 holds some characters twice and the way back picks the
+    // IBM extension code, which a rewrite replaces by the other code of the
+    // same character before converting; so the round trip is checked on the
+    // characters, through UTF-8, after that replacement.
+    ReplaceIbmExtensionCodes(back.data());
     GuardedOutput again(LargeCapacity);
     int againLength = -1;
-    int rAgain = ShiftJisToUtf8(back.data(), again.data(), LargeCapacity, &againLength, flags);
-    if (rAgain == CodeRejected) {
-        // The way back writes the IBM extensions (FA-FC) under the codes code
-        // page 932 prefers, which have no UTF-8 form here; nothing else.
-        bool ibmExtension = false;
-        for (const char* p = back.data(); *p != '\0'; ++p)
-            ibmExtension |= static_cast<uint8_t>(*p) >= 0xFA && static_cast<uint8_t>(*p) <= 0xFC;
-        FUZZ_CHECK(ibmExtension);
-        return;
-    }
-    FUZZ_CHECK(rAgain == 0);
+    FUZZ_CHECK(ShiftJisToUtf8(back.data(), again.data(), LargeCapacity, &againLength, flags) == 0);
     FUZZ_CHECK(againLength == written);
     FUZZ_CHECK(std::memcmp(again.data(), out.data(), static_cast<size_t>(written)) == 0);
 }
@@ -144,6 +138,22 @@ void CheckCodePage(const uint8_t* text, size_t length, size_t capacity) {
                            &againReplaced);
     FUZZ_CHECK(r == CodePageDone && !againReplaced && againCount == unitCount);
     FUZZ_CHECK(std::memcmp(again.data(), units.data(), unitCount * sizeof(char16_t)) == 0);
+}
+
+// Replacing the IBM extension codes keeps the length and the characters.
+void CheckIbmExtensionReplacement(const std::vector<char>& source, size_t length) {
+    std::vector<char> replaced(source);
+    ReplaceIbmExtensionCodes(replaced.data());
+    FUZZ_CHECK(std::memcmp(replaced.data() + length, source.data() + length, 4) == 0);
+    std::vector<char16_t> before(length + 1);
+    std::vector<char16_t> after(length + 1);
+    size_t beforeCount = 0;
+    size_t afterCount = 0;
+    bool lost = false;
+    CodePage932ToUtf16(source.data(), length, before.data(), before.size(), &beforeCount, &lost);
+    CodePage932ToUtf16(replaced.data(), length, after.data(), after.size(), &afterCount, &lost);
+    FUZZ_CHECK(beforeCount == afterCount);
+    FUZZ_CHECK(std::memcmp(before.data(), after.data(), beforeCount * sizeof(char16_t)) == 0);
 }
 
 }  // namespace
@@ -180,5 +190,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckShiftJisToUtf8(source.data(), capacity, flags);
     CheckShiftJisToUtf8(source.data(), capacity, NewlineCrLf);
     CheckCodePage(text, length, capacity);
+    CheckIbmExtensionReplacement(source, length);
     return 0;
 }

@@ -1,7 +1,8 @@
 // The bytes are two control bytes and an archive, which is read and rewritten
 // the way the command line does it. Control byte 0: bit 0 picks the target
 // (Shift-JIS or UTF-8), bit 1 asks for a backup, bit 2 makes an injected
-// fault a short transfer rather than an I/O error. Control byte 1: with its
+// fault a short transfer rather than an I/O error, bit 3 reads any version
+// (-r). Control byte 1: with its
 // top bit set, the I/O operation numbered by its low bits (plus one) fails.
 #include <cerrno>
 #include <cstddef>
@@ -62,6 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context.targetEncoding = (data[0] & 1) ? Utf8 : ShiftJis;
     context.makeBackup = (data[0] & 2) ? 1 : 0;
     context.suppressReport = 1;
+    context.relaxedVersions = (data[0] & 8) ? 1 : 0;
     const bool faulty = (data[1] & 0x80) != 0;
     if (faulty)
         ArmFileFault(FileOpAll & ~FileOpRemove, (data[1] & 0x7F) + 1,

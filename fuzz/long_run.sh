@@ -13,6 +13,7 @@ long=build/fuzz/long
 mkdir -p "$long/$target" "$long/artifacts-$target"
 log=$long/$target.log
 times=$long/$target.time
+commit=$(git rev-parse --short HEAD)
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -36,4 +37,4 @@ done
 status=0
 wait "$timer" || status=$?
 read -r user system < <(tail -n 1 "$times")
-echo "segment: $target cpu $(awk "BEGIN { print $user + $system }")s (user $user, system $system), exit $status, commit $(git rev-parse --short HEAD)" | tee -a "$log"
+echo "segment: $target cpu $(awk "BEGIN { print $user + $system }")s (user $user, system $system), exit $status, commit $commit" | tee -a "$log"
