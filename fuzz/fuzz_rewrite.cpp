@@ -102,7 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         wholeArchive ? DataRanges(original, entryCount) : std::vector<DataRange>{};
 
     // The new archive reads back with the same entries holding the same data.
+    const int relaxedVersions = context.relaxedVersions;
     ResetArchiveContext();
+    context.relaxedVersions = relaxedVersions;  // read back with the same switches
     int newCount = -1;
     int errorDetail = 0;
     r = ReadArchiveDirectory(archive.c_str(), &newCount, &errorDetail);
