@@ -53,3 +53,12 @@ int CheckDirectoryLayout(int entryCount) {
         return LayoutUnsupported;
     return 0;
 }
+
+int CheckDirectoryEndsBeforeEndRecord() {
+    const EndRecord& end = context.endRecord;
+    const uint64_t directoryEnd = static_cast<uint64_t>(end.directoryOffset) + end.directorySize;
+    if (context.endRecordOffset < 0 ||
+        directoryEnd > static_cast<uint64_t>(context.endRecordOffset))
+        return LayoutUnsupported;
+    return 0;
+}

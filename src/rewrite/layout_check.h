@@ -12,3 +12,9 @@ constexpr uint64_t LargestStoredOffset = 0xFFFFFFFEu;
 
 // Returns 0, LayoutUnsupported or Zip64Unsupported.
 int CheckDirectoryLayout(int entryCount);
+
+// The comment-only rewrite keeps the directory as it stands and writes a new
+// end record and comment behind it, so the directory must end where the end
+// record begins or before: bytes that it claims beyond would change under it.
+// Returns 0 or LayoutUnsupported.
+int CheckDirectoryEndsBeforeEndRecord();

@@ -112,6 +112,8 @@ int RewriteCommentOnly(const RewritePaths& paths, int* detail) {
     static char checked[NewCommentLimit + 1];
     int length = 0;
     int r = context.commentBuffer[0] != '\0' ? ConvertArchiveComment(checked, &length) : 0;
+    if (r == 0)
+        r = CheckDirectoryEndsBeforeEndRecord();
     if (r == 0 && context.makeBackup)
         r = MakeBackup(paths, detail);
     FileHandle archive;

@@ -227,6 +227,23 @@ TEST_F(RewriteSafety, RefusesLossyArchiveCommentInTheCommentOnlyRewrite) {
     ExpectUntouched();
 }
 
+TEST_F(RewriteSafety, RefusesADirectoryThatRunsIntoTheEndRecordInTheCommentOnlyRewrite) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry("a.txt", "1"));
+    layout.comment = Utf8Nihon;
+    layout.trailing = "junk";
+    std::string bytes = BuildZip(layout);
+    // The directory claims the end record, the comment and the junk too.
+    size_t endAt = bytes.size() - 4 - Utf8Nihon.size() - 22;
+    PutLe32(bytes, endAt + 12, GetLe32(bytes, endAt + 12) + 22 + Utf8Nihon.size() + 4);
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.comment = SjisNihon;
+    EXPECT_EQ(Rewrite(bytes, held, ShiftJis), LayoutUnsupported);
+    EXPECT_EQ(detail, 0);
+    ExpectUntouched();
+}
+
 TEST_F(RewriteSafety, RefusesEmptyAndOverlongConvertedNames) {
     HeldArchive empty = HeldTwoUtf8Names();
     empty.entries[0].name = "";
