@@ -60,16 +60,18 @@ struct CentralRecord {
     uint32_t externalAttributes;
     uint32_t localHeaderOffset;
 
-    char* name;            // display form, zero-terminated; always set
-    char* extra;           // extra field as stored; null when extraLength is 0
-    char* comment;         // display form; null when commentLength is 0
-    int nameConverted;     // the name was non-ASCII and went through detection
-    int commentConverted;  // the same for the entry comment
+    char* name;     // display form, zero-terminated; always set
+    char* extra;    // extra field as stored; null when extraLength is 0
+    char* comment;  // display form; null when commentLength is 0
+    // One byte each: the table holds one record per entry, and a listing
+    // should take little more memory than the directory it shows.
+    uint8_t nameConverted;     // the name was non-ASCII and went through detection
+    uint8_t commentConverted;  // the same for the entry comment
     // The held Shift-JIS text is not a faithful reading of what is stored
     // (a character was replaced, a conversion stopped early, malformed input,
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
-    int nameLossy;
-    int commentLossy;
+    uint8_t nameLossy;
+    uint8_t commentLossy;
     // The stored length of the name before conversion, as in the file.
     uint16_t storedNameLength;
 };
