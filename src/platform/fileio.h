@@ -24,7 +24,7 @@ constexpr int ShortTransfer = -1;
 enum FileOperation : unsigned {
     FileOpOpen = 1u << 0,       // OpenForReading, OpenForUpdate
     FileOpCreate = 1u << 1,     // CreateFreshFile
-    FileOpRead = 1u << 2,       // ReadExact
+    FileOpRead = 1u << 2,       // ReadExact, ReadUpTo
     FileOpWrite = 1u << 3,      // WriteAll
     FileOpFlush = 1u << 4,      // FlushToDisk
     FileOpCopy = 1u << 5,       // CopyBytes, CopyWholeFile
@@ -55,6 +55,9 @@ void CloseFile(FileHandle* file);
 
 // Reads exactly `length` bytes at the current position.
 int ReadExact(FileHandle file, void* buffer, size_t length);
+// Reads up to `length` bytes at the current position: fewer only where the
+// file ends. `got` receives the count, 0 at the end of the file.
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got);
 // Writes all `length` bytes at the current position.
 int WriteAll(FileHandle file, const void* bytes, size_t length);
 // Moves the current position to `offset` from the start.

@@ -253,6 +253,30 @@ int ReadExact(FileHandle file, void* buffer, size_t length) {
     return ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length);
 }
 
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
+    *got = 0;
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpRead, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
+        return ShortTransfer;
+    }
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (*got < length) {
+        ssize_t n = ::read(Fd(file), out + *got, length - *got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        *got += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
 int WriteAll(FileHandle file, const void* bytes, size_t length) {
     int error = 0;
     FaultOutcome fault = CheckFault(FileOpWrite, &error);
