@@ -174,7 +174,7 @@ void FillPairs(uint8_t lead) {
     pairsFilled[lead] = true;
 }
 
-Cp932Char CharAt(const uint8_t* bytes, size_t left) {
+inline Cp932Char CharAt(const uint8_t* bytes, size_t left) {
     uint8_t b = bytes[0];
     if (!IsLeadByte(b) || left < 2)
         return singleChars[b];
@@ -193,6 +193,18 @@ int CodePage932ToUtf16Cached(const char* bytes, size_t count, char16_t* out, siz
     size_t used = 0;
     int result = CodePageDone;
     size_t i = 0;
+    if (count <= capacity) {
+        // Every character takes at least one byte: the units fit.
+        bool any = false;
+        while (i < count) {
+            Cp932Char c = CharAt(in + i, count - i);
+            out[used++] = c.unit;
+            any |= c.replaced;
+            i += c.taken;
+        }
+        if (any)
+            *replaced = true;
+    }
     while (i < count) {
         Cp932Char c = CharAt(in + i, count - i);
         if (used == capacity) {
