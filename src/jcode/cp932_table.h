@@ -1,9 +1,8 @@
-// Code page 932 conversions through lookup tables. The tables are filled
-// from the platform's converter (platform/codepage.h) a block at a time, the
-// first time a block is needed (256 UTF-16 units; the 256 codes of one lead
-// byte), so they give exactly what the platform gives while a run that meets
-// a few names fills only the blocks it meets. Like the work areas, the tables
-// belong to the one thread that converts.
+// Code page 932 conversions through lookup tables. Each entry is asked of
+// the platform's converter (platform/codepage.h) the first time it is needed
+// and kept for the rest of the process, so the tables give exactly what the
+// platform gives while a run pays only for the characters it meets. Like
+// the work areas, the tables belong to the one thread that converts.
 #pragma once
 
 #include <cstddef>
