@@ -72,12 +72,14 @@ struct CentralRecord {
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
     uint8_t nameLossy;
     uint8_t commentLossy;
+    uint16_t storedNameLength;  // the length of the name as stored in the file
     // The name as stored in the file, before conversion: storedNameLength
-    // bytes, zero-terminated; the same text as `name` when it was not
-    // converted. A rewrite compares stored names to tell an entry that
-    // shares its name by design from two names that conversion merges.
+    // bytes, zero-terminated; the same text as `name` when the two are the
+    // same bytes. A rewrite compares stored names to tell an entry that
+    // shares its name by design from two names that conversion merges. Kept
+    // only when a rewrite was asked for (targetEncoding set before reading);
+    // null otherwise, so that a listing holds no second copy of its names.
     const char* storedName;
-    uint16_t storedNameLength;
 };
 
 // Parsed view of one entry, used by the reports.

@@ -370,7 +370,10 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     if (!record->name)
         return ConvertedNameTooLong;
     record->storedName = record->name;
-    if (record->nameConverted) {
+    bool sameBytes = length == n && std::memcmp(record->name, stored, n) == 0;
+    if (!sameBytes && context.targetEncoding == Ascii) {
+        record->storedName = nullptr;  // only a rewrite needs it
+    } else if (!sameBytes) {
         record->storedName = PlaceInPool(walk, stored, n);
         if (!record->storedName)
             return ConvertedNameTooLong;
