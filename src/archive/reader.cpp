@@ -35,7 +35,7 @@ struct OpenArchive {
 // a listing holds little more than the tables it builds. The window always
 // holds one whole central header with its texts (at most 46 + 3 * 65535
 // bytes) and TextPadding bytes more.
-constexpr size_t WindowReadSize = 256 * 1024;
+constexpr size_t WindowReadSize = 64 * 1024;
 constexpr size_t LongestHeader = CentralHeaderSize + 3 * 65535;
 constexpr size_t WindowCapacity = WindowReadSize + LongestHeader + TextPadding;
 
@@ -231,8 +231,10 @@ int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* error
     size_t kept = w->end - position;
     std::memmove(w->bytes, w->bytes + (position - w->start), kept);
     w->start = position;
+    // One read of WindowReadSize, or more when one header needs more.
     size_t room = w->capacity - TextPadding - kept;
-    size_t wanting = std::min(room, w->size - w->end);
+    size_t step = std::max(WindowReadSize, wanted - w->end);
+    size_t wanting = std::min({room, step, w->size - w->end});
     errno = 0;
     size_t got = std::fread(w->bytes + kept, 1, wanting, w->file);
     if (got < wanting) {
