@@ -197,6 +197,13 @@ void FlushFolderOf(const char* path) {
     ::close(fd);
 }
 
+// Errors of link(2) that mean the file cannot have a second name here.
+int LinkError(int error) {
+    bool impossible = error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP ||
+                      error == EOPNOTSUPP || error == ENOSYS;
+    return impossible ? NoLinkHere : error;
+}
+
 }  // namespace
 
 int OpenForReading(const char* path, FileHandle* file) {
@@ -396,6 +403,15 @@ int CopyPermissions(FileHandle from, FileHandle to) {
     }
     if (::fchmod(Fd(to), info.st_mode & 07777) != 0)
         return errno;
+    return 0;
+}
+
+int LinkFile(const char* existing, const char* link) {
+    int error = 0;
+    if (CheckFault(FileOpCreate, &error) != NoFault)
+        return LinkError(error);
+    if (::link(existing, link) != 0)
+        return LinkError(errno);
     return 0;
 }
 
