@@ -37,4 +37,5 @@ void ResetArchiveContext() {
     context.textNonAscii = 0;
     context.entryTextNonAscii = 0;
     context.commentLossy = 0;
+    context.archiveIdentity = FileIdentity{};
 }

@@ -180,6 +180,7 @@ TEST_F(RewriteSafety, ShortReadOfATruncatedArchiveFailsItsStep) {
     ExpectUntouched();
 
     path = dir.Write("a.zip", before.substr(0, 20));
+    LoadIntoContext(BuildZip(layout), path, held, ShiftJis);
     before = before.substr(0, 20);
     EXPECT_EQ(RewriteArchiveNames(count, &detail), LocalHeaderReadFailed);
     ExpectUntouched();
@@ -449,13 +450,15 @@ bool CodeNamesOperation(int code, unsigned kind) {
         case FileOpFlush:
             return in({TempFlushFailed, BackupFailed});
         case FileOpSeek:
-            return in({CommentOnlySeekFailed});
+            return in({CommentOnlySeekFailed, ArchiveOpenFailed});
         case FileOpTruncate:
             return in({CommentOnlyCutFailed});
         case FileOpReplace:
             return in({ReplaceFailed, BackupFailed});
         case FileOpMetadata:
-            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed});
+            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed, ArchiveChanged});
+        case FileOpLock:
+            return in({ArchiveOpenFailed});
         default:
             return false;
     }
