@@ -2,12 +2,16 @@
 // cannot store faithfully, the backup, the atomic replacement, and failures
 // of every file operation, each leaving the archive exactly as it was and no
 // temporary file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "archive/context.h"
@@ -421,6 +425,120 @@ TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
     EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, false), ReplaceFailed);
     EXPECT_EQ(detail, EACCES);
     ExpectUntouched();
+}
+
+// --- Other runs and other programs ------------------------------------------
+
+// What a test does when the rewrite reaches its next flush: by then the new
+// archive is written, and only the commit is left.
+std::function<void()> atFlush;
+
+void RunAtFlush(FileOperation kind) {
+    if (kind == FileOpFlush && atFlush) {
+        auto action = std::move(atFlush);
+        atFlush = nullptr;
+        action();
+    }
+}
+
+class RewriteAmongOthers : public RewriteSafety {
+public:
+    void TearDown() override {
+        ObserveFileOperations(nullptr);
+        atFlush = nullptr;
+        RewriteSafety::TearDown();
+    }
+};
+
+TEST_F(RewriteAmongOthers, ARewriteHoldingTheLockIsLeftAlone) {
+    const std::string bytes = BuildZip(TwoUtf8Names());
+    for (bool backup : {false, true}) {
+        SCOPED_TRACE(backup ? "with -b" : "without -b");
+        path = dir.Write("a.zip", bytes);
+        dir.Write("a.zip.temp", "the other run's new archive");
+        int other = ::open(path.c_str(), O_RDONLY);
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+        before = bytes;
+        EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, backup), ArchiveBusy);
+        ::close(other);
+        EXPECT_EQ(detail, 0);
+        EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the other run's new archive");
+        ExpectUntouched({"a.zip.temp"});
+        std::filesystem::remove(dir.File("a.zip.temp"));
+    }
+}
+
+TEST_F(RewriteAmongOthers, ARunThatReadAFileSinceReplacedTouchesNothing) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    int count = LoadIntoContext(before, path, HeldTwoUtf8Names(), ShiftJis);
+    // Another run put its new archive in place after this one read the old
+    // one (the same bytes here: only the file is new), and a third run is now
+    // writing its temporary file.
+    std::string replacement = dir.Write("new", before);
+    ASSERT_EQ(::rename(replacement.c_str(), path.c_str()), 0);
+    dir.Write("a.zip.temp", "the third run's new archive");
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), ArchiveChanged);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the third run's new archive");
+    ExpectUntouched({"a.zip.temp"});
+}
+
+TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
+    ZipLayout commentOnly;
+    commentOnly.entries.push_back(Entry("a.txt", "1"));
+    commentOnly.comment = Utf8A;
+    HeldArchive heldComment;
+    heldComment.nameEncoding = Utf8;
+    heldComment.comment = SjisA;
+    struct Case {
+        const char* scenario;
+        std::string bytes;
+        HeldArchive held;
+        bool backup;
+    };
+    const Case cases[] = {
+        {"full rewrite", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), false},
+        {"full rewrite, change during the backup", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(),
+         true},
+        {"comment only", BuildZip(commentOnly), heldComment, false},
+    };
+    ObserveFileOperations(RunAtFlush);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        std::filesystem::remove(dir.File("a.zip.back"));
+        path = dir.Write("a.zip", c.bytes);
+        before = c.bytes;
+        atFlush = [this] {
+            std::ofstream(path, std::ios::binary | std::ios::app) << "appended by another program";
+            before += "appended by another program";
+        };
+        EXPECT_EQ(Load(c.held, ShiftJis, c.backup), ArchiveChanged);
+        EXPECT_EQ(detail, 0);
+        ExpectUntouched(c.backup ? std::vector<std::string>{"a.zip.back"}
+                                 : std::vector<std::string>{});
+    }
+}
+
+// A second arcpeek started while the rewrite is about to commit refuses with
+// 77; the first run completes undisturbed.
+TEST_F(RewriteAmongOthers, ASecondProcessRefusesWhileTheRewriteRuns) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8Nihon + ".txt", "nihon"));
+    layout.entries.push_back(Entry(Utf8A + Utf8I + ".txt", "aiueo"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisNihon + ".txt"), Converted(SjisA + SjisI + ".txt")};
+    ToolRun second;
+    ObserveFileOperations(RunAtFlush);
+    atFlush = [&] { second = RunArcpeek({"-c:sN", path}); };
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
+    EXPECT_EQ(second.exitCode, ArchiveBusy) << second.output;
+    EXPECT_NE(second.output.find("(77)"), std::string::npos) << second.output;
+    ParsedZip zip = ParseZip(ReadFileBytes(path));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(Hex(zip.entries[0].name), Hex(SjisNihon + ".txt"));
+    EXPECT_EQ(zip.entries[1].data, "aiueo");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
 }
 
 // --- Every file operation failing in turn -----------------------------------
