@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -43,6 +45,7 @@ HeldArchive HeldTwoUtf8Names() {
 class RewriteSafety : public ::testing::Test {
 public:
     void TearDown() override {
+        ObserveFileOperations(nullptr);
         DisarmFileFault();
         ResetArchiveContext();
     }
@@ -427,6 +430,97 @@ TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
     ExpectUntouched();
 }
 
+std::vector<FileOperation> operations;
+
+void RecordOperation(FileOperation kind) {
+    operations.push_back(kind);
+}
+
+// Position of the last recorded operation of the `kinds`; -1 when none.
+long LastOf(unsigned kinds) {
+    for (size_t i = operations.size(); i-- > 0;) {
+        if (operations[i] & kinds)
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+// Whatever was written to the new archive is on disk before the archive is
+// replaced: the last flush follows the last write, copy or cut and precedes
+// the last rename, with and without the backup's own flush before them. A
+// failure of that flush leaves the archive.
+TEST_F(RewriteSafety, TheNewArchiveIsOnDiskBeforeItReplacesTheArchive) {
+    ZipLayout commentOnly;
+    commentOnly.entries.push_back(Entry("a.txt", "1"));
+    commentOnly.comment = Utf8A;
+    HeldArchive heldComment;
+    heldComment.nameEncoding = Utf8;
+    heldComment.comment = SjisA;
+    for (bool whole : {true, false}) {
+        const std::string bytes = whole ? BuildZip(TwoUtf8Names()) : BuildZip(commentOnly);
+        const HeldArchive held = whole ? HeldTwoUtf8Names() : heldComment;
+        for (bool backup : {false, true}) {
+            SCOPED_TRACE(std::string(whole ? "full" : "comment only") + (backup ? ", -b" : ""));
+            operations.clear();
+            ObserveFileOperations(RecordOperation);
+            ASSERT_EQ(Rewrite(bytes, held, ShiftJis, backup), 0);
+            ObserveFileOperations(nullptr);
+            EXPECT_LT(LastOf(FileOpWrite | FileOpCopy | FileOpTruncate), LastOf(FileOpFlush));
+            EXPECT_LT(LastOf(FileOpFlush), LastOf(FileOpReplace));
+        }
+        path = dir.Write("a.zip", bytes);
+        std::filesystem::remove(dir.File("a.zip.back"));
+        before = bytes;
+        ArmFileFault(FileOpFlush, 1, EIO);
+        EXPECT_EQ(Load(held, ShiftJis, false), TempFlushFailed);
+        EXPECT_EQ(detail, EIO);
+        ExpectUntouched();
+    }
+}
+
+// Lowers the limit on the size of the files this process writes, with the
+// signal ignored so that a write crossing it takes part of its bytes and the
+// next one fails with EFBIG, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = nullptr;
+};
+
+TEST_F(RewriteSafety, AWriteCutShortByTheFileSizeLimitFailsItsStep) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, std::string(64 << 10, 'd')));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    before = BuildZip(layout);
+    path = dir.Write("a.zip", before);
+    FileSizeLimit limit(40 << 10);
+
+    FileHandle probe;
+    ASSERT_EQ(CreateFreshFile(dir.File("probe").c_str(), &probe), 0);
+    ASSERT_EQ(WriteAll(probe, before.data(), 30 << 10), 0);
+    EXPECT_EQ(WriteAll(probe, before.data(), 30 << 10), EFBIG) << "the part written is not all";
+    CloseFile(&probe);
+
+    EXPECT_EQ(Load(held, ShiftJis, false), DataWriteFailed);
+    EXPECT_EQ(detail, EFBIG);
+    ExpectUntouched({"probe"});
+}
+
 // --- Other runs and other programs ------------------------------------------
 
 // What a test does when the rewrite reaches its next flush: by then the new
@@ -444,7 +538,6 @@ void RunAtFlush(FileOperation kind) {
 class RewriteAmongOthers : public RewriteSafety {
 public:
     void TearDown() override {
-        ObserveFileOperations(nullptr);
         atFlush = nullptr;
         RewriteSafety::TearDown();
     }
