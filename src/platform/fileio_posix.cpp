@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/file_type_posix.h"
+#include "platform/file_posix.h"
 #include "platform/fileio.h"
 
 namespace {

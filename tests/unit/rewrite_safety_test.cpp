@@ -1,7 +1,8 @@
 // What keeps the archive safe: refusals of archives and texts the rewrite
-// cannot store faithfully, the backup, the atomic replacement, and failures
-// of every file operation, each leaving the archive exactly as it was and no
-// temporary file behind.
+// cannot store faithfully, the backup, the atomic replacement, failures of
+// every file operation, and other runs or programs at work on the same
+// archive, each leaving the archive exactly as it was (or as the other
+// program left it) and no temporary file of the run behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -523,8 +524,8 @@ TEST_F(RewriteSafety, AWriteCutShortByTheFileSizeLimitFailsItsStep) {
 
 // --- Other runs and other programs ------------------------------------------
 
-// What a test does when the rewrite reaches its next flush: by then the new
-// archive is written, and only the commit is left.
+// What a test does when the rewrite reaches its next flush: the backup's with
+// -b, else the new archive's, when only the commit is left.
 std::function<void()> atFlush;
 
 void RunAtFlush(FileOperation kind) {

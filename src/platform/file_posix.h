@@ -1,5 +1,6 @@
-// POSIX helpers shared by the file services: opening only regular files
-// without blocking, and the identity of a file from its status.
+// POSIX helpers shared by the reader's and the rewrite's file services:
+// opening only regular files without blocking, and the identity of a file
+// from its status.
 #pragma once
 
 #include <sys/stat.h>
