@@ -27,6 +27,7 @@ void ResetArchiveContext() {
     context.showDetails = 0;
     context.makeBackup = 0;
     context.suppressReport = 0;
+    context.relaxedVersions = 0;
     context.targetEncoding = Ascii;
     context.archivePath.clear();
     context.listPath.clear();

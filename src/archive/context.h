@@ -72,7 +72,11 @@ struct CentralRecord {
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
     int nameLossy;
     int commentLossy;
-    // The stored length of the name before conversion, as in the file.
+    // The name as stored in the file, before conversion: storedNameLength
+    // bytes, zero-terminated; the same text as `name` when it was not
+    // converted. A rewrite compares stored names to tell an entry that
+    // shares its name by design from two names that conversion merges.
+    const char* storedName;
     uint16_t storedNameLength;
 };
 
@@ -112,6 +116,7 @@ struct ArchiveContext {
     int showDetails;
     int makeBackup;
     int suppressReport;
+    int relaxedVersions;  // -r: any version made by, any version needed up to 63
     NameEncoding targetEncoding;
     std::string archivePath;
     std::string listPath;

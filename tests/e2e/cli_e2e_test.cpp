@@ -284,6 +284,36 @@ TEST_F(CommandLine, ReaderFailuresPrintTheErrorLineAndEndWithTheirCode) {
     }
 }
 
+TEST_F(CommandLine, RelaxedSwitchReadsAnyVersionAndKeepsEveryOtherCheck) {
+    ZipLayout layout;
+    layout.entries.resize(2);
+    layout.entries[0].name = "a.txt";
+    layout.entries[1].name = "b.txt";
+    layout.entries[0].madeByVersion = 30;  // Info-ZIP on Unix, 3.0
+    layout.entries[0].madeByHost = 3;
+    layout.entries[1].madeByVersion = 21;  // the macOS Finder, 2.1
+    layout.entries[1].neededVersion = 63;
+    const std::string archive = scratch.Write("a.zip", BuildZip(layout));
+    ToolRun strict = RunArcpeek({archive});
+    EXPECT_EQ(strict.exitCode, 92);
+    EXPECT_EQ(strict.output, Banner + ErrorLine(92, 30, 0));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-r", archive}, {"-a", archive, "-R"}, {"-rest", "-c:sN", archive}}) {
+        ToolRun run = RunArcpeek(args);
+        EXPECT_EQ(run.exitCode, 0) << args[0] << run.output;
+    }
+
+    layout.entries[1].neededVersion = 64;
+    scratch.Write("a.zip", BuildZip(layout));
+    ToolRun needed = RunArcpeek({"-r", archive});
+    EXPECT_EQ(needed.exitCode, 93);
+    EXPECT_EQ(needed.output, Banner + ErrorLine(93, 21, 0));
+    layout.entries[1].neededVersion = 20;
+    layout.diskEntries = 1;
+    scratch.Write("a.zip", BuildZip(layout));
+    EXPECT_EQ(RunArcpeek({"-r", archive}).exitCode, 84);
+}
+
 // The first block device in /dev, or "" when there is none.
 std::string SomeBlockDevice() {
     for (const auto& item : std::filesystem::directory_iterator("/dev")) {

@@ -64,7 +64,7 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     context.entries = static_cast<EntryInfo*>(std::calloc(alloc, sizeof(EntryInfo)));
     context.records = static_cast<CentralRecord*>(std::calloc(alloc, sizeof(CentralRecord)));
     context.order = static_cast<CentralRecord**>(std::calloc(alloc, sizeof(CentralRecord*)));
-    context.poolSize = bytes.size() * 2 + 1024 * alloc;
+    context.poolSize = bytes.size() * 3 + 1024 * alloc;
     for (const HeldEntry& e : held.entries) {
         context.poolSize += e.name.value_or("").size() + e.comment.value_or("").size();
     }
@@ -88,6 +88,7 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
         std::string shownName = h.name.value_or(name);
         std::string shownComment = h.comment.value_or(stored);
         r->name = PoolAppend(&cursor, shownName);
+        r->storedName = PoolAppend(&cursor, name);
         r->nameLength = static_cast<uint16_t>(shownName.size());
         r->extra = r->extraLength > 0 ? PoolAppend(&cursor, extra) : nullptr;
         r->comment = !shownComment.empty() ? PoolAppend(&cursor, shownComment) : nullptr;

@@ -254,13 +254,28 @@ TEST_F(RewriteSafety, RefusesEmptyAndOverlongConvertedNames) {
 TEST_F(RewriteSafety, RefusesTextsWithNoUtf8Form) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
-    // 髙 (FB FC) lies in extension area C, which the converter refuses.
-    ZipLayout layout;
-    layout.entries.push_back(Entry("\xFB\xFC.txt", "surname"));
-    HeldArchive held;
-    held.entries = {Converted("\xFB\xFC.txt")};
-    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
-    ExpectUntouched();
+    // The user-defined area F040-F9FC has no meaning beyond the machine
+    // that defined it, in a name, an entry comment or the archive comment.
+    for (const char* code : {"\xF0\x40", "\xF9\xFC"}) {
+        ZipLayout layout;
+        layout.entries.push_back(Entry(std::string(code) + ".txt", "private"));
+        HeldArchive held;
+        held.entries = {Converted(std::string(code) + ".txt")};
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
+        ExpectUntouched();
+
+        layout.entries[0].name = SjisA;
+        layout.entries[0].comment = code;
+        held.entries = {Converted(SjisA)};
+        held.entries[0].commentConverted = 1;
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
+        ExpectUntouched();
+
+        layout.entries[0].comment = "";
+        layout.comment = code;
+        EXPECT_EQ(Rewrite(BuildZip(layout), HeldArchive{}, Utf8), TextNotConvertible);
+        ExpectUntouched();
+    }
 }
 
 TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
