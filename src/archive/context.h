@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 // Encoding of the archive's texts, as detected (`nameEncoding`) or requested
 // (`targetEncoding`, only ShiftJis or Utf8).
 enum NameEncoding : int32_t {
@@ -131,6 +133,9 @@ struct ArchiveContext {
     int textNonAscii;       // some text (archive comment included) was non-ASCII
     int entryTextNonAscii;  // some entry name or entry comment was non-ASCII
     int commentLossy;       // the archive comment's held form is not faithful
+    // The archive as the reader found it; a rewrite stops if the file it is
+    // about to replace is no longer this one.
+    FileIdentity archiveIdentity;
 
     // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
     EntryInfo* entries;

@@ -514,7 +514,8 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return 6;
     }
     int64_t size = 0;
-    if (!OpenFileSize(archive.file, &size)) {
+    if (!OpenFileSize(archive.file, &size) ||
+        !OpenFileIdentity(archive.file, &context.archiveIdentity)) {
         *errorDetail = errno;
         return 7;
     }

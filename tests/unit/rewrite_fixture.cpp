@@ -1,6 +1,7 @@
 #include "unit/rewrite_fixture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "archive/crc32.h"
 #include "archive/records.h"
 #include "jcode/sjis_utf8.h"
+#include "platform/file.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -100,6 +102,11 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     context.entryTextNonAscii = entryNonAscii ? 1 : 0;
     context.textNonAscii = entryNonAscii || HasNonAscii(comment) ? 1 : 0;
     SortRecordOrder(count);
+    // The file at `path` as the reader would have found it.
+    if (std::FILE* file = OpenForReading(path.c_str())) {
+        OpenFileIdentity(file, &context.archiveIdentity);
+        std::fclose(file);
+    }
     return count;
 }
 
