@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "archive/context.h"
 #include "archive/records.h"
@@ -38,9 +39,13 @@ struct Walk {
     int* errorDetail;
     size_t inputBegin;  // bytes of inputBuffer not yet taken: [inputBegin, inputEnd)
     size_t inputEnd;
-    size_t outputUsed;    // bytes of outputBuffer not yet written
-    int outputFirstStep;  // the step whose bytes start outputBuffer
+    size_t outputUsed;  // bytes of outputBuffer not yet written
 };
+
+// Where each step's bytes start in outputBuffer, as offset << 8 | step code,
+// so that a write that fails part way is the failure of the step it stopped
+// in, as if every step had been written on its own.
+std::vector<uint32_t> outputSteps;
 
 // What the rewrite uses of a local header.
 struct LocalHeaderView {
@@ -88,15 +93,32 @@ int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
     return 0;
 }
 
+// The step whose bytes in outputBuffer include the byte at `offset`.
+int StepAt(size_t offset) {
+    int code = static_cast<int>(outputSteps.front() & 0xFF);
+    for (uint32_t mark : outputSteps) {
+        if ((mark >> 8) > offset)
+            break;
+        code = static_cast<int>(mark & 0xFF);
+    }
+    return code;
+}
+
 // Writes out what the output buffer holds. A failure is the failure of the
-// first step whose bytes it held.
+// step in whose bytes the file stopped growing.
 int FlushOutput(Walk* walk) {
     if (walk->outputUsed == 0)
         return 0;
     int r = WriteAll(walk->temp, outputBuffer, walk->outputUsed);
-    if (r != 0)
-        return Failed(walk->outputFirstStep, r, walk->errorDetail);
+    if (r != 0) {
+        uint64_t start = walk->outputOffset - walk->outputUsed;
+        uint64_t size = start;
+        FileSize(walk->temp, &size);
+        size_t written = size > start ? static_cast<size_t>(size - start) : 0;
+        return Failed(StepAt(written), r, walk->errorDetail);
+    }
     walk->outputUsed = 0;
+    outputSteps.clear();
     return 0;
 }
 
@@ -113,8 +135,8 @@ int WriteStep(Walk* walk, const void* bytes, size_t length, int code) {
         if (r != 0)
             return Failed(code, r, walk->errorDetail);
     } else {
-        if (walk->outputUsed == 0)
-            walk->outputFirstStep = code;
+        if (outputSteps.empty() || (outputSteps.back() & 0xFF) != static_cast<uint32_t>(code))
+            outputSteps.push_back(static_cast<uint32_t>(walk->outputUsed << 8 | code));
         std::memcpy(outputBuffer + walk->outputUsed, bytes, length);
         walk->outputUsed += length;
     }
@@ -342,7 +364,8 @@ int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset
 }  // namespace
 
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
-    Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0, 0};
+    Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0};
+    outputSteps.clear();
     int r = 0;
     for (int i = 0; i < plan->entryCount && r == 0; ++i)
         r = WriteLocalSection(&walk, plan, i);
