@@ -99,6 +99,18 @@ int CodePage932ToUtf16Cached(const char* bytes, size_t count, char16_t* out, siz
     size_t used = 0;
     int result = CodePageDone;
     size_t i = 0;
+    if (count <= capacity) {
+        // Every character takes at least one byte: the units fit.
+        bool any = false;
+        while (i < count) {
+            Cp932Char c = CharAt(in + i, count - i);
+            out[used++] = c.unit;
+            any |= c.replaced;
+            i += c.taken;
+        }
+        if (any)
+            *replaced = true;
+    }
     while (i < count) {
         Cp932Char c = CharAt(in + i, count - i);
         if (used == capacity) {
