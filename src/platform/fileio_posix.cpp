@@ -313,7 +313,10 @@ int WriteAll(FileHandle file, const void* bytes, size_t length) {
         WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length / 2);
         return ShortTransfer;
     }
-    return WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    int r = WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    if (r == 0 && length >= CopyBufferSize)
+        StartWriteBack(Fd(file), length);
+    return r;
 }
 
 int SeekTo(FileHandle file, uint64_t offset) {
