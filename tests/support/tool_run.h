@@ -15,7 +15,9 @@ struct ToolRun {
 // Standard input is /dev/null; standard output is a pipe.
 ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& workDir = "");
 
-// Runs any program found on PATH the same way; exitCode 127 if it is missing.
+// Runs any program found on PATH the same way, in the locale C.UTF-8 whatever
+// the caller's (an "env LC_ALL=..." in front still decides); exitCode 127 if
+// it is missing.
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir = "");
 
 // True when `program` is found on PATH.
