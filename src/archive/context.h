@@ -140,7 +140,7 @@ struct ArchiveContext {
     // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
     EntryInfo* entries;
     CentralRecord* records;
-    CentralRecord** order;  // the records in the order of a rewrite
+    CentralRecord** order;  // the records in the order of a rewrite; built by a rewrite only
     char* pool;             // storage of all entry texts
     size_t poolSize;
 };

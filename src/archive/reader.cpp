@@ -167,7 +167,8 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     return 0;
 }
 
-// Allocates the four tables and the directory buffer. The pool is sized from
+// Allocates the entry, record and text tables and the directory buffer; the
+// rewrite order is built only when a rewrite runs (SortRecordOrder). The pool is sized from
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
 // every entry fits in three times the directory and four terminators each.
@@ -190,11 +191,6 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* direct
     if (!context.records) {
         *errorDetail = errno;
         return 16;
-    }
-    context.order = static_cast<CentralRecord**>(std::malloc(count * sizeof(CentralRecord*)));
-    if (!context.order) {
-        *errorDetail = errno;
-        return 17;
     }
     context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
     context.pool = static_cast<char*>(std::malloc(context.poolSize));
@@ -430,7 +426,6 @@ int ReadCentralEntry(Walk* walk, int index) {
         return r;
     CentralRecord* record = &context.records[index];
     EntryInfo* entry = &context.entries[index];
-    context.order[index] = record;
 
     r = TakeHeaderFields(AtPosition(walk), record, entry);
     if (r != 0)

@@ -47,8 +47,7 @@ TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
     EXPECT_EQ(second.extra[9], '\0');
     EXPECT_STREQ(second.comment, "second");
     EXPECT_EQ(second.commentLength, 6);
-    EXPECT_EQ(context.order[0], &context.records[0]);
-    EXPECT_EQ(context.order[1], &context.records[1]);
+    EXPECT_EQ(context.order, nullptr) << "only a rewrite builds the rewrite order";
     EXPECT_EQ(second.localHeaderOffset, 30u + 5 + 13);
 }
 
