@@ -20,6 +20,8 @@ constexpr size_t TextPadding = 4;  // zero bytes kept behind a text for the conv
 constexpr size_t LongestArchiveComment = TextBufferSize - EndRecordSize - 2;  // 10216
 constexpr size_t LongestEntryComment = TextBufferSize - 2;                    // 10238
 constexpr size_t NameWorkSize = 640;
+constexpr size_t NameWorkPadding = 8;  // zero bytes behind a name in its work area
+static_assert(StoredNameLimit + NameWorkPadding <= NameWorkSize);
 constexpr int64_t SearchChunkSize = 65536;
 
 // An open archive that is closed on every way out of the reader.
@@ -352,8 +354,11 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     size_t length = n;
     char converted[EntryNameCapacity];
     if (IsNonAsciiText(stored, n)) {
-        uint8_t work[NameWorkSize] = {};
+        // The converters read the name up to its zero bytes; only those
+        // behind it need clearing, not the whole work area.
+        uint8_t work[NameWorkSize];
         std::memcpy(work, stored, n);
+        std::memset(work + n, 0, NameWorkPadding);
         DecodedText decoded = DecodeNonAsciiText(work, n, stored, converted, EntryNameCapacity);
         if (decoded.tooLong)
             return ConvertedNameTooLong;

@@ -49,10 +49,20 @@ void AppendInt(std::string* out, long long value) {
     out->append(digits, static_cast<size_t>(r.ptr - digits));
 }
 
+// "00" to "99", two characters each: a listing writes six pairs per row.
+constexpr struct DigitPairs {
+    char text[200];
+    constexpr DigitPairs() : text() {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = static_cast<char>('0' + i / 10);
+            text[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+    }
+} digitPairs;
+
 // Two digits of `value` (below 100) at `at`.
 void PutTwoDigits(char* at, unsigned value) {
-    at[0] = static_cast<char>('0' + value / 10);
-    at[1] = static_cast<char>('0' + value % 10);
+    std::memcpy(at, digitPairs.text + 2 * value, 2);
 }
 
 void AppendLine(std::string* out, const char* label, const char* value, const char* lineEnd) {
