@@ -79,6 +79,17 @@ bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) 
             continue;
         }
         e.highSeen = true;
+        if (pending == 0 && (b & 0xF0) == 0xE0 && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
+            (bytes[i + 2] & 0xC0) == 0x80) {
+            // A lead of three bytes and its two continuation bytes, taken at
+            // once: the bulk of a Japanese name in UTF-8.
+            i += 2;
+            if (++e.sequences == SequencesToStop) {
+                *evidence = e;
+                return true;
+            }
+            continue;
+        }
         if (pending == 0) {
             int ones = LeadingOneBits(b);
             if (ones == 1 || ones >= 7) {
