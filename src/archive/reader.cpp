@@ -381,7 +381,6 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
         if (!record->storedName)
             return ConvertedNameTooLong;
     }
-    entry->name = record->name;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
     return 0;
