@@ -219,13 +219,8 @@ int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryWindow* directory,
     return 0;
 }
 
-// Makes the directory's bytes [position, position + count) available in the
-// window, with the TextPadding bytes after them. `position` never goes back.
-// Returns 0, or 20 when the directory could not be read.
-int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
-    size_t wanted = std::min(position + count + TextPadding, w->size);
-    if (wanted <= w->end)
-        return 0;
+// Moves the window on so that it holds the directory's bytes up to `wanted`.
+int RefillWindow(DirectoryWindow* w, size_t position, size_t wanted, int* errorDetail) {
     size_t kept = w->end - position;
     std::memmove(w->bytes, w->bytes + (position - w->start), kept);
     w->start = position;
@@ -243,6 +238,17 @@ int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* error
     if (w->end == w->size)
         std::memset(w->bytes + (w->end - w->start), 0, TextPadding);
     return 0;
+}
+
+// Makes the directory's bytes [position, position + count) available in the
+// window, with the TextPadding bytes after them. `position` never goes back.
+// Returns 0, or 20 when the directory could not be read. Most calls find the
+// bytes there already, so only the refill is out of line.
+inline int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
+    size_t wanted = std::min(position + count + TextPadding, w->size);
+    if (wanted <= w->end) [[likely]]
+        return 0;
+    return RefillWindow(w, position, wanted, errorDetail);
 }
 
 // The walk over the directory.
