@@ -9,6 +9,8 @@
 // stay allocated until FreeArchiveTables.
 int RunArchiveStages();
 
-// Puts context.order into ascending order of localHeaderOffset, keeping the
-// directory order of entries with equal offsets.
-void SortRecordOrder(int entryCount);
+// Fills context.order with the records in ascending order of
+// localHeaderOffset, keeping the directory order of entries with equal
+// offsets. The table is allocated here when absent, since only a rewrite
+// needs it. Returns 0, or 17 with errno in errorDetail when it cannot be.
+int SortRecordOrder(int entryCount, int* errorDetail);

@@ -38,4 +38,5 @@ void ResetArchiveContext() {
     context.textNonAscii = 0;
     context.entryTextNonAscii = 0;
     context.commentLossy = 0;
+    context.archiveIdentity = FileIdentity{};
 }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 // Encoding of the archive's texts, as detected (`nameEncoding`) or requested
 // (`targetEncoding`, only ShiftJis or Utf8).
 enum NameEncoding : int32_t {
@@ -60,23 +62,34 @@ struct CentralRecord {
     uint32_t externalAttributes;
     uint32_t localHeaderOffset;
 
-    char* name;            // display form, zero-terminated; always set
-    char* extra;           // extra field as stored; null when extraLength is 0
-    char* comment;         // display form; null when commentLength is 0
-    int nameConverted;     // the name was non-ASCII and went through detection
-    int commentConverted;  // the same for the entry comment
+    char* name;     // display form, zero-terminated; always set
+    char* extra;    // extra field as stored; null when extraLength is 0
+    char* comment;  // display form; null when commentLength is 0
+    // One byte each: the table holds one record per entry, and a listing
+    // should take little more memory than the directory it shows.
+    uint8_t nameConverted;     // the name was non-ASCII and went through detection
+    uint8_t commentConverted;  // the same for the entry comment
     // The held Shift-JIS text is not a faithful reading of what is stored
     // (a character was replaced, a conversion stopped early, malformed input,
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
-    int nameLossy;
-    int commentLossy;
-    // The name as stored in the file, before conversion: storedNameLength
-    // bytes, zero-terminated; the same text as `name` when it was not
-    // converted. A rewrite compares stored names to tell an entry that
-    // shares its name by design from two names that conversion merges.
-    const char* storedName;
-    uint16_t storedNameLength;
+    uint8_t nameLossy;
+    uint8_t commentLossy;
+    // The name as stored in the file, before conversion, is kept only when
+    // a rewrite was asked for (targetEncoding set before reading) and its
+    // bytes differ from the held name: a rewrite compares stored names to
+    // tell an entry that shares its name by design from two names that
+    // conversion merges. It then lies in the pool right behind the held
+    // name's zero byte (storedNameApart 1); otherwise the held name is the
+    // stored one. StoredNameOf gives it either way.
+    uint8_t storedNameApart;
+    uint16_t storedNameLength;  // the length of the name as stored in the file
 };
+
+// The name of `record` as stored in the file: storedNameLength bytes,
+// zero-terminated. Meaningful after a read with a rewrite asked for.
+inline const char* StoredNameOf(const CentralRecord* record) {
+    return record->storedNameApart ? record->name + record->nameLength + 1 : record->name;
+}
 
 // Parsed view of one entry, used by the reports.
 struct EntryInfo {
@@ -97,11 +110,11 @@ struct EntryInfo {
     uint8_t hour;
     uint8_t minute;
     uint8_t second;
-    // The entry name in display form, zero-terminated: the same text in the
-    // pool that the entry's CentralRecord designates. Holding a pointer rather
-    // than a 408-byte copy per entry keeps the tables close to the size of the
+    // The entry name in display form is the entry's CentralRecord `name`
+    // (nameLength bytes, zero-terminated, in the pool); the reports take
+    // everything but the date from the record. Holding no second reference
+    // keeps this record at 36 bytes and the tables close to the size of the
     // directory; converted names are still limited to EntryNameCapacity bytes.
-    const char* name;
 };
 
 struct ArchiveContext {
@@ -127,11 +140,14 @@ struct ArchiveContext {
     int textNonAscii;       // some text (archive comment included) was non-ASCII
     int entryTextNonAscii;  // some entry name or entry comment was non-ASCII
     int commentLossy;       // the archive comment's held form is not faithful
+    // The archive as the reader found it; a rewrite stops if the file it is
+    // about to replace is no longer this one.
+    FileIdentity archiveIdentity;
 
     // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
     EntryInfo* entries;
     CentralRecord* records;
-    CentralRecord** order;  // the records in the order of a rewrite
+    CentralRecord** order;  // the records in the order of a rewrite; built by a rewrite only
     char* pool;             // storage of all entry texts
     size_t poolSize;
 };

@@ -1,5 +1,6 @@
 #include "archive/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +20,8 @@ constexpr size_t TextPadding = 4;  // zero bytes kept behind a text for the conv
 constexpr size_t LongestArchiveComment = TextBufferSize - EndRecordSize - 2;  // 10216
 constexpr size_t LongestEntryComment = TextBufferSize - 2;                    // 10238
 constexpr size_t NameWorkSize = 640;
+constexpr size_t NameWorkPadding = 8;  // zero bytes behind a name in its work area
+static_assert(StoredNameLimit + NameWorkPadding <= NameWorkSize);
 constexpr int64_t SearchChunkSize = 65536;
 
 // An open archive that is closed on every way out of the reader.
@@ -30,11 +33,25 @@ struct OpenArchive {
     }
 };
 
-// The directory buffer, freed before the reader returns.
-struct DirectoryBuffer {
+// The central directory is read through a window rather than whole, so that
+// a listing holds little more than the tables it builds. The window always
+// holds one whole central header with its texts (at most 46 + 3 * 65535
+// bytes) and TextPadding bytes more.
+constexpr size_t WindowReadSize = 64 * 1024;
+constexpr size_t LongestHeader = CentralHeaderSize + 3 * 65535;
+constexpr size_t WindowCapacity = WindowReadSize + LongestHeader + TextPadding;
+
+// A window over the directory: bytes [start, end) of the directory are at
+// `bytes`, followed by the directory's next bytes or, at its end, by
+// TextPadding zero bytes. Freed before the reader returns.
+struct DirectoryWindow {
+    std::FILE* file = nullptr;
     uint8_t* bytes = nullptr;
-    size_t size = 0;
-    ~DirectoryBuffer() {
+    size_t capacity = 0;
+    size_t size = 0;  // of the whole directory
+    size_t start = 0;
+    size_t end = 0;
+    ~DirectoryWindow() {
         std::free(bytes);
     }
 };
@@ -152,11 +169,12 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     return 0;
 }
 
-// Allocates the four tables and the directory buffer. The pool is sized from
+// Allocates the entry, record and text tables and the directory buffer; the
+// rewrite order is built only when a rewrite runs (SortRecordOrder). The pool is sized from
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
 // every entry fits in three times the directory and four terminators each.
-int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* directory,
+int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* directory,
                    int* errorDetail) {
     errno = 0;
     context.entries = static_cast<EntryInfo*>(std::malloc(count * sizeof(EntryInfo)));
@@ -165,7 +183,8 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
         return 14;
     }
     directory->size = directorySize;
-    directory->bytes = static_cast<uint8_t*>(std::malloc(directorySize + TextPadding));
+    directory->capacity = std::min(directorySize + TextPadding, WindowCapacity);
+    directory->bytes = static_cast<uint8_t*>(std::malloc(directory->capacity));
     if (!directory->bytes) {
         *errorDetail = errno;
         return 15;
@@ -174,11 +193,6 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
     if (!context.records) {
         *errorDetail = errno;
         return 16;
-    }
-    context.order = static_cast<CentralRecord**>(std::malloc(count * sizeof(CentralRecord*)));
-    if (!context.order) {
-        *errorDetail = errno;
-        return 17;
     }
     context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
     context.pool = static_cast<char*>(std::malloc(context.poolSize));
@@ -196,29 +210,63 @@ bool DirectoryInFile(int64_t fileSize) {
            fileSize;
 }
 
-int LoadDirectory(std::FILE* file, DirectoryBuffer* directory, int* errorDetail) {
+// Positions the archive at the central directory for the window to read.
+int LoadDirectory(std::FILE* file, DirectoryWindow* directory, int* errorDetail) {
     const int64_t offset = context.endRecord.directoryOffset;
     errno = 0;
-    int64_t got = ReadAt(file, offset, directory->bytes, directory->size);
-    if (got < 0) {
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
         *errorDetail = errno;
         return 19;
     }
-    if (got < static_cast<int64_t>(directory->size)) {
-        *errorDetail = errno;
-        return 20;
-    }
-    std::memset(directory->bytes + directory->size, 0, TextPadding);
+    directory->file = file;
     return 0;
 }
 
-// The walk over the directory buffer.
+// Moves the window on so that it holds the directory's bytes up to `wanted`.
+int RefillWindow(DirectoryWindow* w, size_t position, size_t wanted, int* errorDetail) {
+    size_t kept = w->end - position;
+    std::memmove(w->bytes, w->bytes + (position - w->start), kept);
+    w->start = position;
+    // One read of WindowReadSize, or more when one header needs more.
+    size_t room = w->capacity - TextPadding - kept;
+    size_t step = std::max(WindowReadSize, wanted - w->end);
+    size_t wanting = std::min({room, step, w->size - w->end});
+    errno = 0;
+    size_t got = std::fread(w->bytes + kept, 1, wanting, w->file);
+    if (got < wanting) {
+        *errorDetail = errno;
+        return 20;
+    }
+    w->end += got;
+    if (w->end == w->size)
+        std::memset(w->bytes + (w->end - w->start), 0, TextPadding);
+    return 0;
+}
+
+// Makes the directory's bytes [position, position + count) available in the
+// window, with the TextPadding bytes after them. `position` never goes back.
+// Returns 0, or 20 when the directory could not be read. Most calls find the
+// bytes there already, so only the refill is out of line.
+inline int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
+    size_t wanted = std::min(position + count + TextPadding, w->size);
+    if (wanted <= w->end) [[likely]]
+        return 0;
+    return RefillWindow(w, position, wanted, errorDetail);
+}
+
+// The walk over the directory.
 struct Walk {
-    const uint8_t* directory;
+    DirectoryWindow* window;
     size_t size;
     size_t position;
     char* poolCursor;
+    int* errorDetail;
 };
+
+// The walk's position in the window; valid until the window next moves.
+const uint8_t* AtPosition(const Walk* walk) {
+    return walk->window->bytes + (walk->position - walk->window->start);
+}
 
 void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
     entry->second = static_cast<uint8_t>((t & 0x1F) * 2);
@@ -269,7 +317,7 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     record->commentConverted = 0;
     record->nameLossy = 0;
     record->commentLossy = 0;
-    record->storedName = nullptr;
+    record->storedNameApart = 0;
     record->storedNameLength = record->nameLength;
 
     entry->madeByVersion = record->madeByVersion;
@@ -315,8 +363,11 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     size_t length = n;
     char converted[EntryNameCapacity];
     if (IsNonAsciiText(stored, n)) {
-        uint8_t work[NameWorkSize] = {};
+        // The converters read the name up to its zero bytes; only those
+        // behind it need clearing, not the whole work area.
+        uint8_t work[NameWorkSize];
         std::memcpy(work, stored, n);
+        std::memset(work + n, 0, NameWorkPadding);
         DecodedText decoded = DecodeNonAsciiText(work, n, stored, converted, EntryNameCapacity);
         if (decoded.tooLong)
             return ConvertedNameTooLong;
@@ -330,13 +381,13 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     record->name = PlaceInPool(walk, text, length);
     if (!record->name)
         return ConvertedNameTooLong;
-    record->storedName = record->name;
-    if (record->nameConverted) {
-        record->storedName = PlaceInPool(walk, stored, n);
-        if (!record->storedName)
+    bool sameBytes = length == n && std::memcmp(record->name, stored, n) == 0;
+    if (!sameBytes && context.targetEncoding != Ascii) {
+        // Right behind the held name, where StoredNameOf finds it.
+        if (!PlaceInPool(walk, stored, n))
             return ConvertedNameTooLong;
+        record->storedNameApart = 1;
     }
-    entry->name = record->name;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
     return 0;
@@ -379,14 +430,15 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
 
 // Reads the central header at the walk's position as entry `index`.
 int ReadCentralEntry(Walk* walk, int index) {
-    const uint8_t* header = walk->directory + walk->position;
     if (walk->size - walk->position < CentralHeaderSize)
         return 83;
+    int r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize, walk->errorDetail);
+    if (r != 0)
+        return r;
     CentralRecord* record = &context.records[index];
     EntryInfo* entry = &context.entries[index];
-    context.order[index] = record;
 
-    int r = TakeHeaderFields(header, record, entry);
+    r = TakeHeaderFields(AtPosition(walk), record, entry);
     if (r != 0)
         return r;
 
@@ -402,7 +454,11 @@ int ReadCentralEntry(Walk* walk, int index) {
     entry->internalAttributes = record->internalAttributes;
     entry->externalAttributes = record->externalAttributes;
 
-    const uint8_t* name = header + CentralHeaderSize;
+    r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize + n + x + c,
+                       walk->errorDetail);
+    if (r != 0)
+        return r;
+    const uint8_t* name = AtPosition(walk) + CentralHeaderSize;
     r = TakeName(walk, name, n, record, entry);
     if (r != 0)
         return r;
@@ -421,19 +477,25 @@ int ReadCentralEntry(Walk* walk, int index) {
 
 // Walks the directory header by header; bytes between headers are skipped.
 // The directory must hold exactly diskEntries headers.
-int WalkDirectory(const DirectoryBuffer& directory) {
-    Walk walk{directory.bytes, directory.size, 0, context.pool};
+int WalkDirectory(DirectoryWindow* directory, int* errorDetail) {
+    Walk walk{directory, directory->size, 0, context.pool, errorDetail};
     const int count = context.endRecord.diskEntries;
     int index = 0;
     while (walk.position < walk.size) {
-        if (walk.size - walk.position < 4 ||
-            !HasSignature(walk.directory + walk.position, CentralHeaderSignature)) {
+        if (walk.size - walk.position < 4) {
+            ++walk.position;
+            continue;
+        }
+        int r = EnsureInWindow(walk.window, walk.position, 4, errorDetail);
+        if (r != 0)
+            return r;
+        if (!HasSignature(AtPosition(&walk), CentralHeaderSignature)) {
             ++walk.position;
             continue;
         }
         if (index == count)
             return MoreHeadersThanEntries;
-        int r = ReadCentralEntry(&walk, index);
+        r = ReadCentralEntry(&walk, index);
         if (r != 0)
             return r;
         ++index;
@@ -458,7 +520,8 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return 6;
     }
     int64_t size = 0;
-    if (!OpenFileSize(archive.file, &size)) {
+    if (!OpenFileSize(archive.file, &size) ||
+        !OpenFileIdentity(archive.file, &context.archiveIdentity)) {
         *errorDetail = errno;
         return 7;
     }
@@ -489,14 +552,14 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         *errorDetail = 0;
         return 20;
     }
-    DirectoryBuffer directory;
+    DirectoryWindow directory;
     r = AllocateTables(end.diskEntries, end.directorySize, &directory, errorDetail);
     if (r != 0)
         return r;
     r = LoadDirectory(archive.file, &directory, errorDetail);
     if (r != 0)
         return r;
-    r = WalkDirectory(directory);
+    r = WalkDirectory(&directory, errorDetail);
     if (r != 0)
         return r;
     if (entryCount)

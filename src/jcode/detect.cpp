@@ -1,6 +1,8 @@
 #include "jcode/detect.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 // The detector is a fixed chain: byte-order marks, an 8-bit scan (UTF-8, then
 // Shift-JIS/EUC-JP), a 16-bit scan for UTF-16 and its byte order, and a last
@@ -18,11 +20,11 @@ bool IsLineControl(uint8_t b) {
     return b == 0x09 || b == 0x0A || b == 0x0D || b == 0x1A;
 }
 
-bool IsSjisLead(uint8_t b) {
+constexpr bool IsSjisLead(uint8_t b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-bool IsSjisTrail(uint8_t b) {
+constexpr bool IsSjisTrail(uint8_t b) {
     return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
 }
 
@@ -35,16 +37,24 @@ bool IsKanaByte(uint8_t b) {
 }
 
 int LeadingOneBits(uint8_t b) {
-    int count = 0;
-    while (count < 8 && (b & (0x80 >> count)))
-        ++count;
-    return count;
+    return std::countl_one(b);
+}
+
+// True when one of the eight bytes at `bytes` is below 0x20. Subtracting 0x20
+// from every byte sets the top bit of each byte that was below it; bytes of
+// 0x80 or above are masked out. A borrow can mark another byte only after a
+// byte that was below, so the answer is exact.
+bool HasByteBelowSpace(const uint8_t* bytes) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return ((word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL) != 0;
 }
 
 // What the UTF-8 pass found.
 struct Utf8Evidence {
     bool broken;
     bool highSeen;
+    bool lineControlSeen;  // a line-control byte among the bytes examined
     int sequences;
 };
 
@@ -52,12 +62,16 @@ struct Utf8Evidence {
 // the whole 8-bit scan.
 bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) {
     int pending = 0;
-    Utf8Evidence e{false, false, 0};
-    for (int32_t i = 0; i < length; ++i) {
+    Utf8Evidence e{false, false, false, 0};
+    int32_t i = 0;
+    for (; i < length && !e.broken; ++i) {
         uint8_t b = bytes[i];
-        if (b == 0 || (b < 0x20 && !IsLineControl(b)))
-            return false;
         if (b < 0x80) {
+            if (b < 0x20) {
+                if (!IsLineControl(b))
+                    return false;  // a zero byte is no line control
+                e.lineControlSeen = true;
+            }
             if (pending > 0) {
                 e.broken = true;
                 pending = 0;
@@ -65,8 +79,17 @@ bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) 
             continue;
         }
         e.highSeen = true;
-        if (e.broken)
+        if (pending == 0 && (b & 0xF0) == 0xE0 && i + 2 < length && (bytes[i + 1] & 0xC0) == 0x80 &&
+            (bytes[i + 2] & 0xC0) == 0x80) {
+            // A lead of three bytes and its two continuation bytes, taken at
+            // once: the bulk of a Japanese name in UTF-8.
+            i += 2;
+            if (++e.sequences == SequencesToStop) {
+                *evidence = e;
+                return true;
+            }
             continue;
+        }
         if (pending == 0) {
             int ones = LeadingOneBits(b);
             if (ones == 1 || ones >= 7) {
@@ -82,11 +105,43 @@ bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) 
             return true;
         }
     }
+    // Once the text is no UTF-8, only its control bytes still matter; eight
+    // bytes without one are passed over at once.
+    for (; i < length; ++i) {
+        if (i + 8 <= length && !HasByteBelowSpace(bytes + i)) {
+            i += 7;
+            continue;
+        }
+        uint8_t b = bytes[i];
+        if (b < 0x20) {
+            if (!IsLineControl(b))
+                return false;
+            e.lineControlSeen = true;
+        }
+    }
     if (pending > 0)
         e.broken = true;
     *evidence = e;
     return true;
 }
+
+// The classes of a byte that the Shift-JIS/EUC-JP pass asks about most, from
+// one table lookup instead of range tests per byte.
+constexpr uint8_t PlainByte = 1;  // 0x20 to 0x7F: passed over
+constexpr uint8_t LeadByte = 2;   // a Shift-JIS lead byte
+constexpr uint8_t TrailByte = 4;  // a Shift-JIS trail byte
+
+constexpr struct PairClasses {
+    uint8_t of[256];
+    constexpr PairClasses() : of() {
+        for (int b = 0; b < 256; ++b) {
+            uint8_t byte = static_cast<uint8_t>(b);
+            of[b] = static_cast<uint8_t>((byte >= 0x20 && byte < 0x80 ? PlainByte : 0) |
+                                         (IsSjisLead(byte) ? LeadByte : 0) |
+                                         (IsSjisTrail(byte) ? TrailByte : 0));
+        }
+    }
+} pairClasses;
 
 // What the Shift-JIS/EUC-JP pass found.
 struct PairEvidence {
@@ -120,14 +175,15 @@ bool ScanPairPass(const uint8_t* bytes, int32_t length, PairEvidence* evidence) 
     while (i < length) {
         uint8_t b = bytes[i];
         uint8_t c = bytes[i + 1];
+        uint8_t k = pairClasses.of[b];
+        if (k & PlainByte) {
+            ++i;
+            continue;
+        }
         if (b < 0x20) {
             if (i > 0 && !e.controlSeen && (bytes[i - 1] == 0 || c == 0))
                 return false;
             e.controlSeen = true;
-            ++i;
-            continue;
-        }
-        if (b < 0x80) {
             ++i;
             continue;
         }
@@ -136,7 +192,7 @@ bool ScanPairPass(const uint8_t* bytes, int32_t length, PairEvidence* evidence) 
             continue;
         }
         e.sjisSeen = true;
-        if (IsSjisLead(b) && IsSjisTrail(c)) {
+        if ((k & LeadByte) && (pairClasses.of[c] & TrailByte)) {
             i += 2;
         } else if (IsKanaByte(b)) {
             ++i;
@@ -173,6 +229,11 @@ int ScanByteText(const uint8_t* bytes, int32_t length, int mode) {
         return Undetermined;
     bool confirm = !utf8.broken;
     if (confirm && (mode != 1 || utf8.sequences >= SequencesToAccept))
+        return Utf8Text;
+    // The pair pass can change a confirmed answer only through a control
+    // byte; with none in the text (and no zero byte, or the UTF-8 pass would
+    // have stopped) it would answer UTF-8 as well.
+    if (confirm && !utf8.lineControlSeen)
         return Utf8Text;
     PairEvidence pairs;
     if (!ScanPairPass(bytes, length, &pairs))

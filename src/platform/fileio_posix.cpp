@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/file_posix.h"
 #include "platform/fileio.h"
 
 namespace {
@@ -29,11 +31,14 @@ struct FaultSeam {
 };
 
 FaultSeam seam;
+void (*observer)(FileOperation kind) = nullptr;
 
 enum FaultOutcome { NoFault, FailNow, TransferPart };
 
 // Counts an operation of kind `op` and tells whether it is the one to fail.
 FaultOutcome CheckFault(FileOperation op, int* error) {
+    if (observer != nullptr)
+        observer(op);
     if ((seam.operations & op) == 0)
         return NoFault;
     ++seam.count;
@@ -197,13 +202,20 @@ void FlushFolderOf(const char* path) {
     ::close(fd);
 }
 
+// Errors of link(2) that mean the file cannot have a second name here.
+int LinkError(int error) {
+    bool impossible = error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP ||
+                      error == EOPNOTSUPP || error == ENOSYS;
+    return impossible ? NoLinkHere : error;
+}
+
 }  // namespace
 
 int OpenForReading(const char* path, FileHandle* file) {
     int error = 0;
     if (CheckFault(FileOpOpen, &error) != NoFault)
         return error;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0)
         return errno;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -241,6 +253,21 @@ void CloseFile(FileHandle* file) {
     file->value = -1;
 }
 
+int LockExclusive(FileHandle file) {
+    int error = 0;
+    if (CheckFault(FileOpLock, &error) != NoFault)
+        return error;
+    // flock belongs to the open file, not to the process: closing another
+    // descriptor of the same file (as fcntl locks would) does not release it.
+    while (::flock(Fd(file), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return FileBusy;
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
 int ReadExact(FileHandle file, void* buffer, size_t length) {
     int error = 0;
     FaultOutcome fault = CheckFault(FileOpRead, &error);
@@ -253,6 +280,30 @@ int ReadExact(FileHandle file, void* buffer, size_t length) {
     return ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length);
 }
 
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
+    *got = 0;
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpRead, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
+        return ShortTransfer;
+    }
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (*got < length) {
+        ssize_t n = ::read(Fd(file), out + *got, length - *got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        *got += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
 int WriteAll(FileHandle file, const void* bytes, size_t length) {
     int error = 0;
     FaultOutcome fault = CheckFault(FileOpWrite, &error);
@@ -262,7 +313,10 @@ int WriteAll(FileHandle file, const void* bytes, size_t length) {
         WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length / 2);
         return ShortTransfer;
     }
-    return WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    int r = WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    if (r == 0 && length >= CopyBufferSize)
+        StartWriteBack(Fd(file), length);
+    return r;
 }
 
 int SeekTo(FileHandle file, uint64_t offset) {
@@ -375,6 +429,15 @@ int CopyPermissions(FileHandle from, FileHandle to) {
     return 0;
 }
 
+int LinkFile(const char* existing, const char* link) {
+    int error = 0;
+    if (CheckFault(FileOpCreate, &error) != NoFault)
+        return LinkError(error);
+    if (::link(existing, link) != 0)
+        return LinkError(errno);
+    return 0;
+}
+
 int ReplaceFileAtomically(const char* replacement, const char* target) {
     int error = 0;
     if (CheckFault(FileOpReplace, &error) != NoFault)
@@ -406,6 +469,28 @@ int ResolveFilePath(const char* path, std::string* resolved) {
     return 0;
 }
 
+int HandleIdentity(FileHandle file, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    struct stat info;
+    if (::fstat(Fd(file), &info) != 0)
+        return errno;
+    *identity = IdentityOf(info);
+    return 0;
+}
+
+int PathIdentity(const char* path, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    struct stat info;
+    if (::stat(path, &info) != 0)
+        return errno;
+    *identity = IdentityOf(info);
+    return 0;
+}
+
 void ArmFileFault(unsigned operations, long k, int error) {
     seam = FaultSeam{operations, k, error, 0, 0};
 }
@@ -420,4 +505,8 @@ long FileFaultCount() {
 
 unsigned InjectedFaultKind() {
     return seam.failedKind;
+}
+
+void ObserveFileOperations(void (*watch)(FileOperation kind)) {
+    observer = watch;
 }

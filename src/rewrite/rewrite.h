@@ -2,7 +2,9 @@
 // the target encoding, through a temporary file that replaces the archive
 // atomically only when it is complete and on disk. The archive itself is
 // never written; on every failure it stays as it was and the temporary file
-// is removed.
+// is removed. The archive is locked for the whole rewrite, and it is replaced
+// only while it is still the file that was read: a rewrite never overwrites
+// another program's change, and two rewrites never share a temporary file.
 #pragma once
 
 // Result codes of the rewrite. 31-35 belong to the end record rewrite, 41-62
@@ -38,7 +40,7 @@ enum RewriteResult : int {
     DescriptorSizesReadFailed = 61,   // reading the two sizes of a data descriptor
     DescriptorSizesWriteFailed = 62,  // writing them
 
-    BackupFailed = 63,     // -b: the backup copy could not be made; nothing was changed
+    BackupFailed = 63,     // -b: the backup could not be made; nothing was changed
     TempFlushFailed = 64,  // the temporary file could not be flushed to disk
     ReplaceFailed = 65,    // the archive could not be replaced by the temporary file
     TempCopyFailed = 66,   // copying the archive to the temporary file failed or came out short
@@ -53,6 +55,8 @@ enum RewriteResult : int {
     DuplicateName = 74,       // two different names would become the same name
     ArchiveTooLarge = 75,     // the new archive needs offsets beyond 32 bits
     RewriteOutOfMemory = 76,  // working storage could not be allocated
+    ArchiveBusy = 77,         // another process is rewriting the archive (holds its lock)
+    ArchiveChanged = 78,      // the archive is no longer the file that was read
 };
 
 // Longest texts the rewrite stores, in the target encoding, in bytes.

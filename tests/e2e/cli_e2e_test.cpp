@@ -1,5 +1,6 @@
 // The command line and run sequence, end to end: switches, banner, usage,
 // messages, exit codes and the reader's error line, on the built binary.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -312,24 +314,74 @@ TEST_F(CommandLine, RelaxedSwitchReadsAnyVersionAndKeepsEveryOtherCheck) {
     EXPECT_EQ(RunArcpeek({"-r", archive}).exitCode, 84);
 }
 
-TEST_F(CommandLine, ReaderFailuresCarryErrno) {
-    // A folder opens but cannot be read.
-    ToolRun folder = RunArcpeek({scratch.path()});
-    EXPECT_EQ(folder.exitCode, 11);
-    EXPECT_EQ(folder.output, Banner + ErrorLine(11, 0, EISDIR));
+// The first block device in /dev, or "" when there is none.
+std::string SomeBlockDevice() {
+    for (const auto& item : std::filesystem::directory_iterator("/dev")) {
+        if (item.is_block_file())
+            return item.path().string();
+    }
+    return "";
+}
 
-    // A socket exists but cannot be opened.
+// Anything but a regular file is refused at once with 6, without being read,
+// by every kind of run: a FIFO without a writer would otherwise block the
+// open forever, and nothing that is not seekable can hold an end record.
+TEST_F(CommandLine, SpecialFilesAreRefusedAtOnce) {
+    const std::string fifo = scratch.File("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string fifoLink = scratch.File("fifo-link");
+    ASSERT_EQ(::symlink("fifo", fifoLink.c_str()), 0);
+    const std::string fed = scratch.File("fed");
+    ASSERT_EQ(::mkfifo(fed.c_str(), 0600), 0);
+    int writer = ::open(fed.c_str(), O_RDWR | O_NONBLOCK);  // a writer with an archive queued
+    ASSERT_GE(writer, 0);
+    const std::string queued = SimpleArchive();
+    ASSERT_EQ(::write(writer, queued.data(), queued.size()), static_cast<ssize_t>(queued.size()));
+
     const std::string socketPath = scratch.File("s");
-    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
+    int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ToolRun socketRun = RunArcpeek({socketPath});
-    ::close(fd);
-    EXPECT_EQ(socketRun.exitCode, 6);
-    EXPECT_EQ(socketRun.output, Banner + ErrorLine(6, 0, ENXIO));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const std::string list = "-f:" + scratch.File("list.csv");
+    struct Case {
+        std::vector<std::string> args;
+        int detail;
+    };
+    std::vector<Case> cases = {
+        {{scratch.path()}, EISDIR},
+        {{"-c:u", "-b", scratch.path()}, EISDIR},
+        {{fifo}, ESPIPE},
+        {{"-c:u", fifo}, ESPIPE},
+        {{"-c:s", "-b", fifo}, ESPIPE},
+        {{list, fifo}, ESPIPE},
+        {{fifoLink}, ESPIPE},
+        {{"-c:u", fed}, ESPIPE},
+        {{socketPath}, ESPIPE},
+        {{"/dev/zero"}, ESPIPE},
+        {{"/dev/stdin"}, ESPIPE},  // /dev/null for the tool
+    };
+    if (std::string device = SomeBlockDevice(); !device.empty())
+        cases.push_back({{device}, ESPIPE});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back() + " after " + std::to_string(c.args.size() - 1) + " switches");
+        // A blocked open never returns; the bound only has to tell that
+        // apart from a run that ends at once, even on a loaded machine.
+        ToolRun run = RunArcpeekWithin(5, c.args);
+        ASSERT_FALSE(run.timedOut) << "the run blocked";
+        EXPECT_EQ(run.exitCode, 6);
+        EXPECT_EQ(run.output, Banner + ErrorLine(6, 0, c.detail));
+    }
+    ::close(listener);
+    std::string left(queued.size() + 1, '\0');
+    EXPECT_EQ(::read(writer, left.data(), left.size()), static_cast<ssize_t>(queued.size()))
+        << "nothing was read from the pipe";
+    ::close(writer);
+    EXPECT_EQ(scratch.List(), (std::vector<std::string>{"fed", "fifo", "fifo-link", "s"}))
+        << "no list file, backup or temporary file";
 }
 
 TEST_F(CommandLine, ArchivesOfTwoGigabytesOrMoreAreRefused) {

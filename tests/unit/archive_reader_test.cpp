@@ -47,8 +47,7 @@ TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
     EXPECT_EQ(second.extra[9], '\0');
     EXPECT_STREQ(second.comment, "second");
     EXPECT_EQ(second.commentLength, 6);
-    EXPECT_EQ(context.order[0], &context.records[0]);
-    EXPECT_EQ(context.order[1], &context.records[1]);
+    EXPECT_EQ(context.order, nullptr) << "only a rewrite builds the rewrite order";
     EXPECT_EQ(second.localHeaderOffset, 30u + 5 + 13);
 }
 
@@ -131,7 +130,8 @@ TEST_F(ReaderTest, NameLengthLimits) {
     layout.entries = {Entry(std::string(280, 'n'))};
     ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.records[0].nameLength, 280);
-    EXPECT_EQ(std::strlen(context.entries[0].name), 280u);
+    EXPECT_EQ(std::strlen(context.records[0].name), 280u);
+    EXPECT_EQ(context.entries[0].nameLength, 280);
 
     ResetArchiveContext();
     layout.entries = {Entry(std::string(281, 'n'))};
@@ -188,17 +188,21 @@ TEST_F(ReaderTest, EncryptedEntrySetsTheArchiveFlag) {
 }
 
 TEST_F(ReaderTest, TextsLargerThanAFixedPerEntryBudgetAreRead) {
-    // Each entry carries far more than 1024 bytes of extra field and comment.
+    // Each entry carries far more than 1024 bytes of extra field and comment,
+    // and the directory is larger than one read of it: headers and texts
+    // straddle the reads.
     ZipLayout layout;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 9; ++i) {
         ZipEntryLayout e = Entry("entry" + std::to_string(i));
-        e.extra = std::string(4000, static_cast<char>('a' + i));
+        e.extra = std::string(i % 2 ? 60000 : 4000, static_cast<char>('a' + i));
         e.comment = std::string(6000, static_cast<char>('A' + i));
         layout.entries.push_back(e);
     }
     ASSERT_EQ(Read(BuildZip(layout)), 0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::string(context.records[i].extra, 4000), layout.entries[i].extra);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_STREQ(context.records[i].name, layout.entries[i].name.c_str());
+        EXPECT_EQ(std::string(context.records[i].extra, layout.entries[i].extra.size()),
+                  layout.entries[i].extra);
         EXPECT_EQ(std::string(context.records[i].comment), layout.entries[i].comment);
     }
 }

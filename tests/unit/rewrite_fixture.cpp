@@ -1,6 +1,7 @@
 #include "unit/rewrite_fixture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "archive/crc32.h"
 #include "archive/records.h"
 #include "jcode/sjis_utf8.h"
+#include "platform/file.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -86,7 +88,8 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
         std::string shownName = h.name.value_or(name);
         std::string shownComment = h.comment.value_or(stored);
         r->name = PoolAppend(&cursor, shownName);
-        r->storedName = PoolAppend(&cursor, name);
+        PoolAppend(&cursor, name);  // the stored name, right behind the held one
+        r->storedNameApart = 1;
         r->nameLength = static_cast<uint16_t>(shownName.size());
         r->extra = r->extraLength > 0 ? PoolAppend(&cursor, extra) : nullptr;
         r->comment = !shownComment.empty() ? PoolAppend(&cursor, shownComment) : nullptr;
@@ -99,7 +102,13 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     }
     context.entryTextNonAscii = entryNonAscii ? 1 : 0;
     context.textNonAscii = entryNonAscii || HasNonAscii(comment) ? 1 : 0;
-    SortRecordOrder(count);
+    int sortDetail = 0;
+    SortRecordOrder(count, &sortDetail);
+    // The file at `path` as the reader would have found it.
+    if (std::FILE* file = OpenForReading(path.c_str())) {
+        OpenFileIdentity(file, &context.archiveIdentity);
+        std::fclose(file);
+    }
     return count;
 }
 
