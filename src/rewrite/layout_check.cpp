@@ -51,7 +51,7 @@ int CheckDirectoryLayout(int entryCount) {
     }
     if (!OffsetsTileFromStart(entryCount))
         return LayoutUnsupported;
-    return 0;
+    return CheckDirectoryEndsBeforeEndRecord();
 }
 
 int CheckDirectoryEndsBeforeEndRecord() {

@@ -10,11 +10,13 @@
 // Largest offset or size the new archive may store; 0xFFFFFFFF means ZIP64.
 constexpr uint64_t LargestStoredOffset = 0xFFFFFFFEu;
 
-// Returns 0, LayoutUnsupported or Zip64Unsupported.
+// Returns 0, LayoutUnsupported or Zip64Unsupported. Includes
+// CheckDirectoryEndsBeforeEndRecord.
 int CheckDirectoryLayout(int entryCount);
 
-// The comment-only rewrite keeps the directory as it stands and writes a new
-// end record and comment behind it, so the directory must end where the end
-// record begins or before: bytes that it claims beyond would change under it.
-// Returns 0 or LayoutUnsupported.
+// A directory that runs past the start of the end record holds bytes of the
+// end record (or of what follows it) among its texts: the comment-only
+// rewrite would change them under the directory it keeps, the full rewrite
+// would copy them into the new directory. Both refuse it. Returns 0 or
+// LayoutUnsupported.
 int CheckDirectoryEndsBeforeEndRecord();

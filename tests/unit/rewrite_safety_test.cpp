@@ -236,7 +236,14 @@ TEST_F(RewriteSafety, RefusesLossyArchiveCommentInTheCommentOnlyRewrite) {
     ExpectUntouched();
 }
 
-TEST_F(RewriteSafety, RefusesADirectoryThatRunsIntoTheEndRecordInTheCommentOnlyRewrite) {
+TEST_F(RewriteSafety, RefusesADirectoryThatRunsIntoTheEndRecord) {
+    // Its last comment would be the end record's signature, copied anew.
+    std::string whole = BuildZip(TwoUtf8Names());
+    size_t wholeEnd = whole.size() - 22;
+    PutLe32(whole, wholeEnd + 12, GetLe32(whole, wholeEnd + 12) + 4);
+    EXPECT_EQ(Rewrite(whole, HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
     ZipLayout layout;
     layout.entries.push_back(Entry("a.txt", "1"));
     layout.comment = Utf8Nihon;
