@@ -56,6 +56,10 @@ void PrepareTerminalOutput(bool localeSelected) {
 
 }  // namespace
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 void SelectJapaneseLocale() {
     bool localeSelected = std::setlocale(LC_CTYPE, "") != nullptr;
     PrepareTerminalOutput(localeSelected);
