@@ -2,10 +2,11 @@
 // bytes arrive as written ("\n" stays "\n"); when it is a console, the
 // Shift-JIS text is shown through WriteConsoleW as UTF-16, readable under any
 // console code page.
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>

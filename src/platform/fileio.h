@@ -61,7 +61,8 @@ int WriteAll(FileHandle file, const void* bytes, size_t length);
 int SeekTo(FileHandle file, uint64_t offset);
 // Makes the file end at the current position.
 int SetEndOfFileHere(FileHandle file);
-// Writes the file's data and metadata through to the disk.
+// Writes the file's data and metadata through to the disk. A file opened
+// for reading only has nothing of its own to write and succeeds.
 int FlushToDisk(FileHandle file);
 // Stores the size of the open file in `size`.
 int FileSize(FileHandle file, uint64_t* size);
@@ -79,7 +80,8 @@ int CopyPermissions(FileHandle from, FileHandle to);
 
 // Atomically puts the file at `replacement` in the place of `target` and
 // makes the change durable; afterwards `replacement` no longer exists. On
-// failure `target` is as it was.
+// failure `target` is as it was. Neither file may be open in this process:
+// Windows replaces no file that is open.
 int ReplaceFileAtomically(const char* replacement, const char* target);
 // Removes the file at `path`; a file that is already gone counts as removed.
 int RemoveFile(const char* path);

@@ -196,7 +196,9 @@ int FlushToDisk(FileHandle file) {
     int error = 0;
     if (CheckFault(FileOpFlush, &error) != NoFault)
         return error;
-    if (!FlushFileBuffers(Handle(file)))
+    // Windows refuses to flush a handle without write access: such a handle
+    // wrote nothing that could wait for the disk.
+    if (!FlushFileBuffers(Handle(file)) && GetLastError() != ERROR_ACCESS_DENIED)
         return LastError();
     return 0;
 }
@@ -273,9 +275,15 @@ int ReplaceFileAtomically(const char* replacement, const char* target) {
     int error = 0;
     if (CheckFault(FileOpReplace, &error) != NoFault)
         return error;
+    // A read-only target stays: Windows refuses to replace it, and so does
+    // this body where the file system would let the rename through (Wine).
+    std::wstring targetPath = SystemPath(target);
+    DWORD attributes = GetFileAttributesW(targetPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return ERROR_ACCESS_DENIED;
     // One rename: the target is the old file or the new one, never a mix.
     // Write-through returns only once the rename is on disk.
-    if (!MoveFileExW(SystemPath(replacement).c_str(), SystemPath(target).c_str(),
+    if (!MoveFileExW(SystemPath(replacement).c_str(), targetPath.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return LastError();
     return 0;

@@ -68,15 +68,17 @@ int OpenArchiveAndTemp(const RewritePaths& paths, FileHandle* archive, FileHandl
 
 // Puts the finished temporary file in the place of the archive: with the
 // archive's permission bits, flushed to disk, then renamed over the file.
-int CommitTemporaryFile(FileHandle archive, FileHandle* temp, const RewritePaths& paths,
+// Both files are closed before the rename, as the replacement requires.
+int CommitTemporaryFile(FileHandle* archive, FileHandle* temp, const RewritePaths& paths,
                         int* detail) {
-    int io = CopyPermissions(archive, *temp);
+    int io = CopyPermissions(*archive, *temp);
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
     io = FlushToDisk(*temp);
     if (io != 0)
         return Failed(TempFlushFailed, io, detail);
     CloseFile(temp);
+    CloseFile(archive);
     io = ReplaceFileAtomically(paths.temp.c_str(), paths.target.c_str());
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
@@ -99,7 +101,7 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, int* detail) 
     if (r == 0)
         r = WriteNewArchive(&plan, archive, temp, detail);
     if (r == 0)
-        r = CommitTemporaryFile(archive, &temp, paths, detail);
+        r = CommitTemporaryFile(&archive, &temp, paths, detail);
     CloseFile(&temp);
     CloseFile(&archive);
     FreeRewritePlan(&plan);
@@ -132,7 +134,7 @@ int RewriteCommentOnly(const RewritePaths& paths, int* detail) {
             r = Failed(TempFlushFailed, io, detail);
     }
     if (r == 0)
-        r = CommitTemporaryFile(archive, &temp, paths, detail);
+        r = CommitTemporaryFile(&archive, &temp, paths, detail);
     CloseFile(&temp);
     CloseFile(&archive);
     return r;

@@ -1,14 +1,17 @@
 // The command line and run sequence, end to end: switches, banner, usage,
 // messages, exit codes and the reader's error line, on the built binary.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -124,14 +127,11 @@ TEST_F(CommandLine, LongPathsAreHandledWholly) {
     std::string folder = scratch.path();
     for (int i = 0; i < 12; ++i) {
         folder += "/" + std::string(40, static_cast<char>('a' + i));
-        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+        ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
     }
     const std::string archive = folder + "/archive.zip";
-    FILE* f = std::fopen(archive.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::string bytes = SimpleArchive();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    std::ofstream(FsPath(archive), std::ios::binary) << SimpleArchive();
+    ASSERT_EQ(ReadFileBytes(archive), SimpleArchive());
     ASSERT_GT(archive.size(), 500u);
 
     EXPECT_EQ(RunArcpeek({archive}).exitCode, 0);
@@ -283,8 +283,12 @@ TEST_F(CommandLine, ReaderFailuresPrintTheErrorLineAndEndWithTheirCode) {
 }
 
 TEST_F(CommandLine, ReaderFailuresCarryErrno) {
-    // A folder opens but cannot be read.
+    // A folder: POSIX opens it but cannot read it, Windows does not open it.
     ToolRun folder = RunArcpeek({scratch.path()});
+#ifdef _WIN32
+    EXPECT_EQ(folder.exitCode, 6);
+    EXPECT_EQ(folder.output, Banner + ErrorLine(6, 0, EACCES));
+#else
     EXPECT_EQ(folder.exitCode, 11);
     EXPECT_EQ(folder.output, Banner + ErrorLine(11, 0, EISDIR));
 
@@ -300,6 +304,7 @@ TEST_F(CommandLine, ReaderFailuresCarryErrno) {
     ::close(fd);
     EXPECT_EQ(socketRun.exitCode, 6);
     EXPECT_EQ(socketRun.output, Banner + ErrorLine(6, 0, ENXIO));
+#endif  // Windows has no socket files.
 }
 
 TEST_F(CommandLine, ArchivesOfTwoGigabytesOrMoreAreRefused) {
@@ -307,7 +312,7 @@ TEST_F(CommandLine, ArchivesOfTwoGigabytesOrMoreAreRefused) {
         SCOPED_TRACE(size);
         std::string bytes = SimpleArchive();
         const std::string archive = scratch.Write("big.zip", bytes);
-        ASSERT_EQ(::truncate(archive.c_str(), size), 0);
+        std::filesystem::resize_file(FsPath(archive), static_cast<uintmax_t>(size));
         ToolRun run = RunArcpeek({archive});
         EXPECT_EQ(run.exitCode, 8);
     }

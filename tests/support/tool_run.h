@@ -2,6 +2,7 @@
 // test a scratch folder of its own.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,10 @@ public:
 private:
     std::string path_;
 };
+
+// The file system path for a UTF-8 path: on Windows in UTF-16, and in the
+// long form where it exceeds MAX_PATH, as the tool itself opens it.
+std::filesystem::path FsPath(const std::string& utf8);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);

@@ -3,8 +3,12 @@
 // of every file operation, each leaving the archive exactly as it was and no
 // temporary file behind.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -375,6 +379,37 @@ TEST_F(RewriteSafety, BackupRemainsWhenTheRewriteIsRefusedLater) {
     EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
 }
 
+#ifdef _WIN32
+// Windows counterparts of the permission and link tests: the read-only
+// attribute and a handle held open without delete sharing.
+TEST_F(RewriteSafety, ReadOnlyArchiveIsRefusedAndLeftWhole) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    namespace fs = std::filesystem;
+    fs::permissions(FsPath(path), fs::perms::all, fs::perm_options::remove);
+    ASSERT_TRUE(GetFileAttributesW(FsPath(path).c_str()) & FILE_ATTRIBUTE_READONLY);
+    int r = Load(HeldTwoUtf8Names(), ShiftJis, true);
+    fs::permissions(FsPath(path), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r, ReplaceFailed);
+    EXPECT_EQ(detail, ERROR_ACCESS_DENIED);
+    ExpectUntouched({"a.zip.back"});
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+}
+
+TEST_F(RewriteSafety, ArchiveHeldOpenWithoutDeleteSharingIsLeftWhole) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    HANDLE held = CreateFileW(FsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    int r = Load(HeldTwoUtf8Names(), ShiftJis, false);
+    CloseHandle(held);
+    EXPECT_EQ(r, ReplaceFailed);
+    EXPECT_NE(detail, 0);
+    ExpectUntouched();
+}
+
+#else
 TEST_F(RewriteSafety, ReplacementKeepsThePermissionBits) {
     std::string bytes = BuildZip(TwoUtf8Names());
     path = dir.Write("a.zip", bytes);
@@ -411,6 +446,14 @@ TEST_F(RewriteSafety, TemporaryNameHeldByASymbolicLinkIsNotFollowed) {
     EXPECT_EQ(ReadFileBytes(victim), "must not change");
     EXPECT_EQ(ParseZip(ReadFileBytes(path)).error, "");
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "victim"}));
+}
+#endif
+
+TEST_F(RewriteSafety, FolderInTheTemporaryFilesPlaceIsLeftAndTheArchiveWhole) {
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(dir.File("a.zip.temp"))));
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis), TempCreateFailed);
+    EXPECT_NE(detail, 0);
+    ExpectUntouched({"a.zip.temp"});
 }
 
 TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
