@@ -87,6 +87,10 @@ void ParseArgument(const char* arg) {
         case 'F':
             ParseListSwitch(arg);
             break;
+        case 'r':
+        case 'R':
+            context.relaxedVersions = 1;
+            break;
         case 'h':
         case 'H':
             ShowUsageAndExit(1);

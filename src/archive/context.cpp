@@ -27,6 +27,7 @@ void ResetArchiveContext() {
     context.showDetails = 0;
     context.makeBackup = 0;
     context.suppressReport = 0;
+    context.relaxedVersions = 0;
     context.targetEncoding = Ascii;
     context.archivePath.clear();
     context.listPath.clear();
@@ -37,4 +38,5 @@ void ResetArchiveContext() {
     context.textNonAscii = 0;
     context.entryTextNonAscii = 0;
     context.commentLossy = 0;
+    context.archiveIdentity = FileIdentity{};
 }

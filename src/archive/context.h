@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file.h"
+
 // Encoding of the archive's texts, as detected (`nameEncoding`) or requested
 // (`targetEncoding`, only ShiftJis or Utf8).
 enum NameEncoding : int32_t {
@@ -70,7 +72,11 @@ struct CentralRecord {
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
     int nameLossy;
     int commentLossy;
-    // The stored length of the name before conversion, as in the file.
+    // The name as stored in the file, before conversion: storedNameLength
+    // bytes, zero-terminated; the same text as `name` when it was not
+    // converted. A rewrite compares stored names to tell an entry that
+    // shares its name by design from two names that conversion merges.
+    const char* storedName;
     uint16_t storedNameLength;
 };
 
@@ -110,6 +116,7 @@ struct ArchiveContext {
     int showDetails;
     int makeBackup;
     int suppressReport;
+    int relaxedVersions;  // -r: any version made by, any version needed up to 63
     NameEncoding targetEncoding;
     std::string archivePath;
     std::string listPath;
@@ -122,6 +129,9 @@ struct ArchiveContext {
     int textNonAscii;       // some text (archive comment included) was non-ASCII
     int entryTextNonAscii;  // some entry name or entry comment was non-ASCII
     int commentLossy;       // the archive comment's held form is not faithful
+    // The archive as the reader found it; a rewrite stops if the file it is
+    // about to replace is no longer this one.
+    FileIdentity archiveIdentity;
 
     // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
     EntryInfo* entries;

@@ -154,7 +154,8 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
 
 // Allocates the four tables and the directory buffer. The pool is sized from
 // the directory: a converted text is at most twice its stored length plus its
-// terminator, so every text of every entry fits.
+// terminator, and a converted name is also kept as stored, so every text of
+// every entry fits in three times the directory and four terminators each.
 int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* directory,
                    int* errorDetail) {
     errno = 0;
@@ -179,7 +180,7 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
         *errorDetail = errno;
         return 17;
     }
-    context.poolSize = 2 * directorySize + 3 * static_cast<size_t>(count);
+    context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
     context.pool = static_cast<char*>(std::malloc(context.poolSize));
     if (!context.pool) {
         *errorDetail = errno;
@@ -225,7 +226,14 @@ void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
     entry->year = static_cast<uint16_t>((d >> 9) + 1980);
 }
 
+// Without -r only the versions of the tools this one was made for are read.
+// With -r, archives from any tool are: any "version made by", and any
+// "version needed" up to 63 (6.3, the newest version of the format).
+constexpr uint16_t HighestRelaxedNeededVersion = 63;
+
 bool IsAcceptedMadeByVersion(uint8_t version) {
+    if (context.relaxedVersions)
+        return true;
     switch (version) {
         case 10:
         case 20:
@@ -241,6 +249,8 @@ bool IsAcceptedMadeByVersion(uint8_t version) {
 }
 
 bool IsAcceptedNeededVersion(uint16_t version) {
+    if (context.relaxedVersions)
+        return version <= HighestRelaxedNeededVersion;
     return version == 10 || version == 20 || version == 45;
 }
 
@@ -256,6 +266,7 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     record->commentConverted = 0;
     record->nameLossy = 0;
     record->commentLossy = 0;
+    record->storedName = nullptr;
     record->storedNameLength = record->nameLength;
 
     entry->madeByVersion = record->madeByVersion;
@@ -316,6 +327,12 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     record->name = PlaceInPool(walk, text, length);
     if (!record->name)
         return ConvertedNameTooLong;
+    record->storedName = record->name;
+    if (record->nameConverted) {
+        record->storedName = PlaceInPool(walk, stored, n);
+        if (!record->storedName)
+            return ConvertedNameTooLong;
+    }
     entry->name = record->name;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
@@ -438,7 +455,8 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return 6;
     }
     int64_t size = 0;
-    if (!OpenFileSize(archive.file, &size)) {
+    if (!OpenFileSize(archive.file, &size) ||
+        !OpenFileIdentity(archive.file, &context.archiveIdentity)) {
         *errorDetail = errno;
         return 7;
     }

@@ -1,18 +1,43 @@
 // File services used by the reader, the report and the run sequence:
-// existence, opening files as C streams, 64-bit positions, and how a path is
-// shown. Paths are the bytes given on the command line: as they are on POSIX,
-// UTF-8 on Windows (converted to UTF-16 for the system here, so that any
-// name opens, and given the long form where they exceed MAX_PATH).
+// existence, opening files as C streams, the size, identity and 64-bit
+// positions of an open file, and how a path is shown. Paths are the bytes
+// given on the command line: as they are on POSIX, UTF-8 on Windows
+// (converted to UTF-16 for the system here, so that any name opens, and
+// given the long form where they exceed MAX_PATH).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+// What identifies a file and the state of its contents: the file itself
+// (device and inode number on POSIX; volume serial number and file ID on
+// Windows), its size, and its last modification time in the platform's own
+// units (nanoseconds on POSIX, 100-nanosecond ticks on Windows). A file that
+// was replaced, rewritten or appended to no longer has the identity it had,
+// as far as the resolution of the modification time can tell.
+struct FileIdentity {
+    uint64_t volume;
+    uint64_t fileId;
+    uint64_t fileIdHigh;  // the upper half of a 128-bit file ID; 0 where IDs are 64-bit
+    uint64_t size;
+    int64_t modified;
+};
+
+inline bool SameFileIdentity(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.fileId == b.fileId && a.fileIdHigh == b.fileIdHigh &&
+           a.size == b.size && a.modified == b.modified;
+}
+
 // True when the file system has an entry at `path` (file or folder).
 bool PathExists(const char* path);
 
-// Opens `path` for binary reading; null on failure with errno set.
+// Opens `path` for binary reading, following symbolic links, only when it
+// names a regular file, and never waits: the type is checked before the file
+// is opened and again on the open file, and the open itself cannot block (on
+// a FIFO without a writer, for instance). Null on failure with errno set:
+// EISDIR for a folder, ESPIPE for anything else that is not a regular file
+// (a FIFO, a socket, a character or block device), else the system's error.
 std::FILE* OpenForReading(const char* path);
 
 // Creates or truncates `path` for binary writing; null on failure with errno
@@ -33,3 +58,6 @@ bool SameFile(const char* first, const char* second);
 // The path as the tool's Shift-JIS messages show it: unchanged on POSIX, in
 // code page 932 on Windows, where characters it lacks become "?".
 std::string PathForDisplay(const char* path);
+
+// Stores the identity of the open file; false on failure, errno set.
+bool OpenFileIdentity(std::FILE* file, FileIdentity* identity);

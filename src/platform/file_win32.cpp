@@ -1,6 +1,9 @@
+#include "platform/file_win32.h"
+
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/codepage.h"
@@ -21,7 +24,33 @@ bool IdentifyFile(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
     return known;
 }
 
+int64_t Ticks(FILETIME time) {
+    return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                                time.dwLowDateTime);
+}
+
 }  // namespace
+
+int NotRegularError(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : 0;
+}
+
+bool IsDiskFile(HANDLE handle) {
+    return GetFileType(handle) == FILE_TYPE_DISK;
+}
+
+FileIdentity IdentityOfHandle(HANDLE handle, bool* known) {
+    FileIdentity identity{};
+    BY_HANDLE_FILE_INFORMATION info;
+    *known = GetFileInformationByHandle(handle, &info) != FALSE;
+    if (!*known)
+        return identity;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.fileId = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.modified = Ticks(info.ftLastWriteTime);
+    return identity;
+}
 
 bool PathExists(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -29,7 +58,22 @@ bool PathExists(const char* path) {
 }
 
 std::FILE* OpenForReading(const char* path) {
-    return _wfopen(SystemPath(path).c_str(), L"rb");
+    std::wstring wide = SystemPath(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && NotRegularError(attributes) != 0) {
+        errno = NotRegularError(attributes);
+        return nullptr;
+    }
+    std::FILE* file = _wfopen(wide.c_str(), L"rb");
+    if (file == nullptr)
+        return nullptr;
+    // A device (NUL, CON, a named pipe) is no regular file.
+    if (!IsDiskFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))))) {
+        std::fclose(file);
+        errno = ESPIPE;
+        return nullptr;
+    }
+    return file;
 }
 
 std::FILE* OpenForWriting(const char* path) {
@@ -66,4 +110,12 @@ std::string PathForDisplay(const char* path) {
                        shown.size(), &written, &replaced);
     shown.resize(written);
     return shown;
+}
+
+bool OpenFileIdentity(std::FILE* file, FileIdentity* identity) {
+    bool known = false;
+    *identity = IdentityOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file))), &known);
+    if (!known)
+        errno = EIO;
+    return known;
 }

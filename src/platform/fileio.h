@@ -1,15 +1,19 @@
-// File services of the rewrite: opening and creating files, exact transfers,
-// fast copies, flushing to disk and the atomic replacement of one file by
-// another. Every operation returns 0 on success, the system's error number
-// (errno; GetLastError on Windows) on failure, or ShortTransfer when a read,
-// write or copy moved fewer bytes than asked for.
+// File services of the rewrite: opening and creating files, an exclusive
+// lock, exact transfers, fast copies, flushing to disk, the identity of a
+// file and the atomic replacement of one file by another. Every operation
+// returns 0 on success, the system's error number (errno; GetLastError on
+// Windows) on failure, ShortTransfer when a read, write or copy moved fewer
+// bytes than asked for, or FileBusy when a lock is held elsewhere.
 //
-// A fault seam lets tests make the k-th operation of chosen kinds fail.
+// A fault seam lets tests make the k-th operation of chosen kinds fail, and
+// watch every operation as it starts.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/file.h"
 
 // An open file: a descriptor on POSIX, a HANDLE on Windows. -1 when closed.
 struct FileHandle {
@@ -19,6 +23,9 @@ struct FileHandle {
 // Returned when a transfer ended early (end of file, a full disk that wrote
 // part of a block). The system gave no error number for it.
 constexpr int ShortTransfer = -1;
+
+// Returned by LockExclusive when another process holds the lock.
+constexpr int FileBusy = -2;
 
 // Kinds of operations, as bits, for the fault seam.
 enum FileOperation : unsigned {
@@ -32,8 +39,10 @@ enum FileOperation : unsigned {
     FileOpTruncate = 1u << 7,   // SetEndOfFileHere
     FileOpReplace = 1u << 8,    // ReplaceFileAtomically
     FileOpRemove = 1u << 9,     // RemoveFile
-    FileOpMetadata = 1u << 10,  // CopyPermissions, FileSize, ResolveFilePath
-    FileOpAll = (1u << 11) - 1,
+    FileOpMetadata = 1u << 10,  // CopyPermissions, FileSize, ResolveFilePath,
+                                // HandleIdentity, PathIdentity
+    FileOpLock = 1u << 11,      // LockExclusive
+    FileOpAll = (1u << 12) - 1,
 };
 
 // Which end of a copy failed.
@@ -42,16 +51,34 @@ enum CopySide : int {
     CopyDestination = 1,
 };
 
-// Opens an existing file for reading from its start, hinting sequential use.
+// Opens an existing regular file for reading from its start, hinting
+// sequential use, following symbolic links and never waiting: a folder is
+// refused with EISDIR and anything else that is not a regular file (a FIFO,
+// a socket, a device) with ESPIPE, before it is opened and again once open.
+// (A Windows body checks the attributes and GetFileType and refuses with the
+// same two numbers.) The file may be replaced by ReplaceFileAtomically while
+// it is open (a Windows body shares reading and deletion, not writing).
 int OpenForReading(const char* path, FileHandle* file);
 // Opens an existing file for reading and writing.
 int OpenForUpdate(const char* path, FileHandle* file);
 // Creates a new, empty file for writing, readable and writable by its owner
 // only. A file already at `path` is removed first; a symbolic link there is
-// removed, never followed.
+// removed, never followed. (The rewrite creates its files only while it holds
+// the archive's lock, so what it removes here is a leftover of a dead run.)
 int CreateFreshFile(const char* path, FileHandle* file);
-// Closes the file if it is open; the handle becomes closed.
+// Closes the file if it is open, which also releases its lock; the handle
+// becomes closed.
 void CloseFile(FileHandle* file);
+
+// Takes an exclusive lock on the whole of the open file `file` without
+// waiting: FileBusy when another process holds it (through any handle, path
+// or link to the same file), else 0 or the system's error. The lock lasts
+// until the handle is closed or the process ends, however it ends. It binds
+// only processes that take it too: it must not keep other processes from
+// reading the file (a Windows body can use LockFileEx on a range beyond any
+// real end of file, such as the last byte of the 64-bit range), and reads of
+// this process go through the same handle.
+int LockExclusive(FileHandle file);
 
 // Reads exactly `length` bytes at the current position.
 int ReadExact(FileHandle file, void* buffer, size_t length);
@@ -80,13 +107,18 @@ int CopyPermissions(FileHandle from, FileHandle to);
 
 // Atomically puts the file at `replacement` in the place of `target` and
 // makes the change durable; afterwards `replacement` no longer exists. On
-// failure `target` is as it was. Neither file may be open in this process:
-// Windows replaces no file that is open.
+// failure `target` is as it was.
 int ReplaceFileAtomically(const char* replacement, const char* target);
 // Removes the file at `path`; a file that is already gone counts as removed.
 int RemoveFile(const char* path);
 // Resolves symbolic links: `resolved` receives the path of the file itself.
 int ResolveFilePath(const char* path, std::string* resolved);
+// Stores the identity (see FileIdentity) of the open file.
+int HandleIdentity(FileHandle file, FileIdentity* identity);
+// Stores the identity of the file at `path`, symbolic links followed,
+// without opening it for reading or writing (a Windows body opens it with no
+// access rights and shares everything).
+int PathIdentity(const char* path, FileIdentity* identity);
 
 // Fault seam for tests. Counts the operations of the kinds in `operations`
 // from now on; the k-th of them (from 1; 0 = none) fails with `error`. With
@@ -99,3 +131,7 @@ void DisarmFileFault();
 long FileFaultCount();
 // The kind of the operation that was made to fail; 0 while none was.
 unsigned InjectedFaultKind();
+// Calls `observer` with the kind of every operation above as it starts,
+// before the fault seam counts it, armed or not; null stops it. Tests record
+// the order of operations with it, or act on the files at a chosen moment.
+void ObserveFileOperations(void (*observer)(FileOperation kind));

@@ -13,10 +13,13 @@ struct FaultSeam {
 };
 
 FaultSeam seam;
+void (*observer)(FileOperation kind) = nullptr;
 
 }  // namespace
 
 FaultOutcome CheckFault(FileOperation op, int* error) {
+    if (observer != nullptr)
+        observer(op);
     if ((seam.operations & op) == 0)
         return NoFault;
     ++seam.count;
@@ -47,4 +50,8 @@ long FileFaultCount() {
 
 unsigned InjectedFaultKind() {
     return seam.failedKind;
+}
+
+void ObserveFileOperations(void (*watch)(FileOperation kind)) {
+    observer = watch;
 }

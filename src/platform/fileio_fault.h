@@ -11,6 +11,7 @@ enum FaultOutcome {
     TransferPart,  // move part of the bytes, then report a short transfer
 };
 
-// Counts an operation of kind `op` and tells whether it is the one to fail;
+// Tells the observer, if any, of an operation of kind `op`, counts it and
+// tells whether it is the one to fail;
 // for FailNow and TransferPart stores the error to return in `error`.
 FaultOutcome CheckFault(FileOperation op, int* error);

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/file_posix.h"
 #include "platform/fileio.h"
 #include "platform/fileio_fault.h"
 
@@ -175,7 +177,7 @@ int OpenForReading(const char* path, FileHandle* file) {
     int error = 0;
     if (CheckFault(FileOpOpen, &error) != NoFault)
         return error;
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0)
         return errno;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -211,6 +213,21 @@ void CloseFile(FileHandle* file) {
     if (file->value >= 0)
         ::close(Fd(*file));
     file->value = -1;
+}
+
+int LockExclusive(FileHandle file) {
+    int error = 0;
+    if (CheckFault(FileOpLock, &error) != NoFault)
+        return error;
+    // flock belongs to the open file, not to the process: closing another
+    // descriptor of the same file (as fcntl locks would) does not release it.
+    while (::flock(Fd(file), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return FileBusy;
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
 }
 
 int ReadExact(FileHandle file, void* buffer, size_t length) {
@@ -375,5 +392,27 @@ int ResolveFilePath(const char* path, std::string* resolved) {
         return errno;
     resolved->assign(real);
     std::free(real);
+    return 0;
+}
+
+int HandleIdentity(FileHandle file, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    struct stat info;
+    if (::fstat(Fd(file), &info) != 0)
+        return errno;
+    *identity = IdentityOf(info);
+    return 0;
+}
+
+int PathIdentity(const char* path, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    struct stat info;
+    if (::stat(path, &info) != 0)
+        return errno;
+    *identity = IdentityOf(info);
     return 0;
 }

@@ -2,10 +2,14 @@
 // values. Paths are UTF-8 and reach the system as UTF-16 (SystemPath).
 #include <windows.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
+#include "platform/file_win32.h"
 #include "platform/fileio.h"
 #include "platform/fileio_fault.h"
 #include "platform/wide_text.h"
@@ -103,6 +107,69 @@ int SizeOfHandle(HANDLE handle, uint64_t* size) {
     return 0;
 }
 
+// The lock is taken on the last byte but one of the 63-bit range, far beyond
+// any real end of file, so that it keeps other runs out without keeping any
+// program from reading the archive.
+constexpr DWORD LockOffsetLow = 0xFFFFFFFE;
+constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
+
+// The information class of renames with flags (FileRenameInfoEx), which
+// older headers lack.
+constexpr auto RenameWithFlags = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+
+#ifndef FILE_RENAME_FLAG_REPLACE_IF_EXISTS
+#define FILE_RENAME_FLAG_REPLACE_IF_EXISTS 0x00000001
+#endif
+#ifndef FILE_RENAME_FLAG_POSIX_SEMANTICS
+#define FILE_RENAME_FLAG_POSIX_SEMANTICS 0x00000002
+#endif
+
+// Renames `replacement` over `target` with POSIX semantics, which replace a
+// target that is still open (with delete sharing), as the archive is during
+// a rewrite. Windows 10 1709 and later on NTFS; elsewhere the system refuses
+// with ERROR_INVALID_PARAMETER or ERROR_NOT_SUPPORTED, and nothing changes.
+DWORD RenameOverOpenFile(const char* replacement, const char* target) {
+    HANDLE source = CreateFileW(SystemPath(replacement).c_str(), DELETE | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (source == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    std::wstring name = NativePath(target);
+    size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->Flags = FILE_RENAME_FLAG_REPLACE_IF_EXISTS | FILE_RENAME_FLAG_POSIX_SEMANTICS;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, name.data(), nameBytes);
+    DWORD result =
+        SetFileInformationByHandle(source, RenameWithFlags, info, static_cast<DWORD>(buffer.size()))
+            ? ERROR_SUCCESS
+            : GetLastError();
+    if (result == ERROR_SUCCESS)
+        FlushFileBuffers(source);
+    CloseHandle(source);
+    return result;
+}
+
+// Where the file system has no POSIX renames (older Windows, FAT, Wine): the
+// open target, which shares deletion, is renamed aside, the replacement
+// takes its name, and the old file is deleted; it goes once its last handle
+// closes. Should the second rename fail, the target gets its name back.
+DWORD ReplaceInTwoSteps(const char* replacement, const char* target) {
+    std::wstring targetPath = SystemPath(target);
+    std::wstring aside = targetPath + L".replaced-" + std::to_wstring(GetCurrentProcessId());
+    if (!MoveFileExW(targetPath.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH))
+        return GetLastError();
+    if (!MoveFileExW(SystemPath(replacement).c_str(), targetPath.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        DWORD reason = GetLastError();
+        MoveFileExW(aside.c_str(), targetPath.c_str(), MOVEFILE_WRITE_THROUGH);
+        return reason;
+    }
+    DeleteFileW(aside.c_str());
+    return ERROR_SUCCESS;
+}
+
 int MoveTo(HANDLE handle, int64_t offset, DWORD method) {
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
@@ -117,10 +184,20 @@ int OpenForReading(const char* path, FileHandle* file) {
     int error = 0;
     if (CheckFault(FileOpOpen, &error) != NoFault)
         return error;
+    // Only regular files: a folder is refused before it is opened, a device
+    // or pipe once its handle tells what it is.
+    DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && NotRegularError(attributes) != 0)
+        return NotRegularError(attributes);
     // Delete sharing lets the finished temporary file take the archive's
-    // place while this handle is still open.
-    return OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
-                      FILE_FLAG_SEQUENTIAL_SCAN, file);
+    // place while this handle is still open; no other program may write.
+    int r = OpenHandle(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, file);
+    if (r == 0 && !IsDiskFile(Handle(*file))) {
+        CloseFile(file);
+        return ESPIPE;
+    }
+    return r;
 }
 
 int OpenForUpdate(const char* path, FileHandle* file) {
@@ -148,6 +225,20 @@ void CloseFile(FileHandle* file) {
     if (file->value != -1)
         CloseHandle(Handle(*file));
     file->value = -1;
+}
+
+int LockExclusive(FileHandle file) {
+    int error = 0;
+    if (CheckFault(FileOpLock, &error) != NoFault)
+        return error;
+    OVERLAPPED range = {};
+    range.Offset = LockOffsetLow;
+    range.OffsetHigh = LockOffsetHigh;
+    if (LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                   &range))
+        return 0;
+    DWORD reason = GetLastError();
+    return reason == ERROR_LOCK_VIOLATION ? FileBusy : static_cast<int>(reason);
 }
 
 int ReadExact(FileHandle file, void* buffer, size_t length) {
@@ -283,10 +374,22 @@ int ReplaceFileAtomically(const char* replacement, const char* target) {
         return ERROR_ACCESS_DENIED;
     // One rename: the target is the old file or the new one, never a mix.
     // Write-through returns only once the rename is on disk.
-    if (!MoveFileExW(SystemPath(replacement).c_str(), targetPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return LastError();
-    return 0;
+    if (MoveFileExW(SystemPath(replacement).c_str(), targetPath.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return 0;
+    DWORD reason = GetLastError();
+    // Only a file can be open for the rewrite; a folder is never moved aside.
+    bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if ((reason != ERROR_ACCESS_DENIED && reason != ERROR_SHARING_VIOLATION) || folder)
+        return static_cast<int>(reason);
+    // The target is open (the rewrite holds the archive and its lock).
+    DWORD posix = RenameOverOpenFile(replacement, target);
+    if (posix == ERROR_SUCCESS)
+        return 0;
+    if (posix != ERROR_INVALID_PARAMETER && posix != ERROR_NOT_SUPPORTED &&
+        posix != ERROR_INVALID_FUNCTION)
+        return static_cast<int>(posix);
+    return static_cast<int>(ReplaceInTwoSteps(replacement, target));
 }
 
 int RemoveFile(const char* path) {
@@ -329,4 +432,29 @@ int ResolveFilePath(const char* path, std::string* resolved) {
     final.resize(length);
     resolved->assign(Utf8FromWide(final));
     return 0;
+}
+
+int HandleIdentity(FileHandle file, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    bool known = false;
+    *identity = IdentityOfHandle(Handle(file), &known);
+    return known ? 0 : LastError();
+}
+
+int PathIdentity(const char* path, FileIdentity* identity) {
+    int error = 0;
+    if (CheckFault(FileOpMetadata, &error) != NoFault)
+        return error;
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return LastError();
+    bool known = false;
+    *identity = IdentityOfHandle(handle, &known);
+    int r = known ? 0 : LastError();
+    CloseHandle(handle);
+    return r;
 }

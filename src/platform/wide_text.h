@@ -18,3 +18,7 @@ std::string Utf8FromWide(std::wstring_view text);
 // MAX_PATH characters or longer is made absolute and given the "\\?\" form,
 // in which the system takes up to 32767 characters.
 std::wstring SystemPath(const char* path);
+
+// The path in the form the native file calls take ("\??\C:\dir\name"),
+// made absolute: for renames through SetFileInformationByHandle.
+std::wstring NativePath(const char* path);

@@ -140,3 +140,12 @@ std::wstring SystemPath(const char* path) {
         return L"\\\\?\\UNC\\" + full.substr(2);
     return L"\\\\?\\" + full;
 }
+
+std::wstring NativePath(const char* path) {
+    std::wstring full = FullPath(SystemPath(path));
+    if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\"))
+        return L"\\??\\" + full.substr(4);
+    if (full.starts_with(L"\\\\"))
+        return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}

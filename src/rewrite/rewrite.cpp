@@ -17,6 +17,22 @@ struct RewritePaths {
     std::string backup;   // archive + ".back"
 };
 
+// The files of one rewrite. The archive is open, and locked, from the first
+// file operation to the end; every read of it goes through this handle.
+// `ownsTemp` is set once the lock is held on the file that was read: from
+// then on a file at the temporary path is this run's or a leftover of a run
+// that died, never one that another live run is writing.
+struct RewriteFiles {
+    FileHandle archive;
+    FileHandle temp;
+    bool ownsTemp = false;
+
+    ~RewriteFiles() {
+        CloseFile(&temp);
+        CloseFile(&archive);
+    }
+};
+
 int Failed(int code, int ioResult, int* detail) {
     *detail = ioResult > 0 ? ioResult : 0;
     return code;
@@ -32,14 +48,47 @@ int ResolvePaths(RewritePaths* paths, int* detail) {
     return 0;
 }
 
+// The archive's path still names the file that was read, unchanged: not
+// replaced, rewritten, appended to or removed since.
+int CheckArchiveUnchanged(const RewritePaths& paths, int* detail) {
+    FileIdentity now;
+    int io = PathIdentity(paths.target.c_str(), &now);
+    if (io != 0)
+        return Failed(ArchiveChanged, io, detail);
+    if (!SameFileIdentity(now, context.archiveIdentity))
+        return Failed(ArchiveChanged, 0, detail);
+    return 0;
+}
+
+// Opens and locks the archive, and makes sure that the locked file is the
+// one that was read and that its path still names it: a run that read a file
+// another run has since replaced stops here, before it touches anything.
+int OpenAndLockArchive(const RewritePaths& paths, RewriteFiles* files, int* detail) {
+    int io = OpenForReading(paths.target.c_str(), &files->archive);
+    if (io != 0)
+        return Failed(ArchiveOpenFailed, io, detail);
+    io = LockExclusive(files->archive);
+    if (io == FileBusy)
+        return Failed(ArchiveBusy, 0, detail);
+    if (io != 0)
+        return Failed(ArchiveOpenFailed, io, detail);
+    FileIdentity locked;
+    io = HandleIdentity(files->archive, &locked);
+    if (io != 0)
+        return Failed(ArchiveOpenFailed, io, detail);
+    if (!SameFileIdentity(locked, context.archiveIdentity))
+        return Failed(ArchiveChanged, 0, detail);
+    int r = CheckArchiveUnchanged(paths, detail);
+    if (r == 0)
+        files->ownsTemp = true;
+    return r;
+}
+
 // Copies the archive to the backup path by way of the temporary file, so
 // that an earlier backup is replaced only by a complete copy on disk.
-int MakeBackup(const RewritePaths& paths, int* detail) {
-    FileHandle archive;
+int MakeBackup(FileHandle archive, const RewritePaths& paths, int* detail) {
     FileHandle copy;
-    int io = OpenForReading(paths.archive.c_str(), &archive);
-    if (io == 0)
-        io = CreateFreshFile(paths.temp.c_str(), &copy);
+    int io = CreateFreshFile(paths.temp.c_str(), &copy);
     if (io == 0)
         io = CopyWholeFile(archive, copy);
     if (io == 0)
@@ -47,7 +96,6 @@ int MakeBackup(const RewritePaths& paths, int* detail) {
     if (io == 0)
         io = FlushToDisk(copy);
     CloseFile(&copy);
-    CloseFile(&archive);
     if (io == 0)
         io = ReplaceFileAtomically(paths.temp.c_str(), paths.backup.c_str());
     if (io != 0)
@@ -55,30 +103,35 @@ int MakeBackup(const RewritePaths& paths, int* detail) {
     return 0;
 }
 
-int OpenArchiveAndTemp(const RewritePaths& paths, FileHandle* archive, FileHandle* temp,
-                       int* detail) {
-    int io = OpenForReading(paths.archive.c_str(), archive);
-    if (io != 0)
-        return Failed(ArchiveOpenFailed, io, detail);
-    io = CreateFreshFile(paths.temp.c_str(), temp);
+// Takes the lock and, with -b, makes the backup.
+int PrepareFiles(const RewritePaths& paths, RewriteFiles* files, int* detail) {
+    int r = OpenAndLockArchive(paths, files, detail);
+    if (r == 0 && context.makeBackup)
+        r = MakeBackup(files->archive, paths, detail);
+    return r;
+}
+
+int CreateTemp(const RewritePaths& paths, RewriteFiles* files, int* detail) {
+    int io = CreateFreshFile(paths.temp.c_str(), &files->temp);
     if (io != 0)
         return Failed(TempCreateFailed, io, detail);
     return 0;
 }
 
 // Puts the finished temporary file in the place of the archive: with the
-// archive's permission bits, flushed to disk, then renamed over the file.
-// Both files are closed before the rename, as the replacement requires.
-int CommitTemporaryFile(FileHandle* archive, FileHandle* temp, const RewritePaths& paths,
-                        int* detail) {
-    int io = CopyPermissions(*archive, *temp);
+// archive's permission bits, flushed to disk, then, if the archive is still
+// the file that was read, renamed over it while the lock is held.
+int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* detail) {
+    int io = CopyPermissions(files->archive, files->temp);
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
-    io = FlushToDisk(*temp);
+    io = FlushToDisk(files->temp);
     if (io != 0)
         return Failed(TempFlushFailed, io, detail);
-    CloseFile(temp);
-    CloseFile(archive);
+    CloseFile(&files->temp);
+    int r = CheckArchiveUnchanged(paths, detail);
+    if (r != 0)
+        return r;
     io = ReplaceFileAtomically(paths.temp.c_str(), paths.target.c_str());
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
@@ -86,57 +139,54 @@ int CommitTemporaryFile(FileHandle* archive, FileHandle* temp, const RewritePath
 }
 
 // Some entry name or comment changes: the archive is written anew.
-int RewriteWholeArchive(int entryCount, const RewritePaths& paths, int* detail) {
+int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles* files,
+                        int* detail) {
     RewritePlan plan;
     int r = BuildRewritePlan(entryCount, &plan);
-    if (r != 0)
-        return r;
-    r = CheckDirectoryLayout(entryCount);
-    if (r == 0 && context.makeBackup)
-        r = MakeBackup(paths, detail);
-    FileHandle archive;
-    FileHandle temp;
     if (r == 0)
-        r = OpenArchiveAndTemp(paths, &archive, &temp, detail);
+        r = CheckDirectoryLayout(entryCount);
     if (r == 0)
-        r = WriteNewArchive(&plan, archive, temp, detail);
+        r = PrepareFiles(paths, files, detail);
+    if (r == 0 && context.makeBackup) {
+        int io = SeekTo(files->archive, 0);  // the backup read it to the end
+        if (io != 0)
+            r = Failed(ArchiveOpenFailed, io, detail);
+    }
     if (r == 0)
-        r = CommitTemporaryFile(&archive, &temp, paths, detail);
-    CloseFile(&temp);
-    CloseFile(&archive);
+        r = CreateTemp(paths, files, detail);
+    if (r == 0)
+        r = WriteNewArchive(&plan, files->archive, files->temp, detail);
+    if (r == 0)
+        r = CommitTemporaryFile(files, paths, detail);
     FreeRewritePlan(&plan);
     return r;
 }
 
 // Only the archive comment changes: a copy of the archive gets a new end
 // record and comment.
-int RewriteCommentOnly(const RewritePaths& paths, int* detail) {
+int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* detail) {
     static char checked[NewCommentLimit + 1];
     int length = 0;
     int r = context.commentBuffer[0] != '\0' ? ConvertArchiveComment(checked, &length) : 0;
-    if (r == 0 && context.makeBackup)
-        r = MakeBackup(paths, detail);
-    FileHandle archive;
-    FileHandle temp;
     if (r == 0)
-        r = OpenArchiveAndTemp(paths, &archive, &temp, detail);
+        r = PrepareFiles(paths, files, detail);
+    if (r == 0)
+        r = CreateTemp(paths, files, detail);
     if (r == 0) {
-        int io = CopyWholeFile(archive, temp);
+        int io = CopyWholeFile(files->archive, files->temp);
         if (io != 0)
             r = Failed(TempCopyFailed, io, detail);
     }
-    CloseFile(&temp);
+    CloseFile(&files->temp);
     if (r == 0)
         r = RewriteEndRecord(paths.temp.c_str(), detail);
     if (r == 0) {
-        int io = OpenForUpdate(paths.temp.c_str(), &temp);
+        int io = OpenForUpdate(paths.temp.c_str(), &files->temp);
         if (io != 0)
             r = Failed(TempFlushFailed, io, detail);
     }
     if (r == 0)
-        r = CommitTemporaryFile(&archive, &temp, paths, detail);
-    CloseFile(&temp);
-    CloseFile(&archive);
+        r = CommitTemporaryFile(files, paths, detail);
     return r;
 }
 
@@ -145,13 +195,16 @@ int RewriteCommentOnly(const RewritePaths& paths, int* detail) {
 int RewriteArchiveNames(int entryCount, int* errorDetail) {
     int detail = 0;
     RewritePaths paths;
+    RewriteFiles files;
     int r = ResolvePaths(&paths, &detail);
     if (r == 0) {
-        r = context.entryTextNonAscii ? RewriteWholeArchive(entryCount, paths, &detail)
-                                      : RewriteCommentOnly(paths, &detail);
+        r = context.entryTextNonAscii ? RewriteWholeArchive(entryCount, paths, &files, &detail)
+                                      : RewriteCommentOnly(paths, &files, &detail);
     }
     if (r != 0) {
-        RemoveFile(paths.temp.c_str());
+        CloseFile(&files.temp);
+        if (files.ownsTemp)
+            RemoveFile(paths.temp.c_str());
         *errorDetail = detail;
     }
     return r;

@@ -2,7 +2,9 @@
 // the target encoding, through a temporary file that replaces the archive
 // atomically only when it is complete and on disk. The archive itself is
 // never written; on every failure it stays as it was and the temporary file
-// is removed.
+// is removed. The archive is locked for the whole rewrite, and it is replaced
+// only while it is still the file that was read: a rewrite never overwrites
+// another program's change, and two rewrites never share a temporary file.
 #pragma once
 
 // Result codes of the rewrite. 31-35 belong to the end record rewrite, 41-62
@@ -53,6 +55,8 @@ enum RewriteResult : int {
     DuplicateName = 74,       // two different names would become the same name
     ArchiveTooLarge = 75,     // the new archive needs offsets beyond 32 bits
     RewriteOutOfMemory = 76,  // working storage could not be allocated
+    ArchiveBusy = 77,         // another process is rewriting the archive (holds its lock)
+    ArchiveChanged = 78,      // the archive is no longer the file that was read
 };
 
 // Longest texts the rewrite stores, in the target encoding, in bytes.

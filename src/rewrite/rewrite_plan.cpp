@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "jcode/ibm_extension.h"
 #include "jcode/sjis_utf8.h"
 #include "rewrite/extra_fields.h"
 #include "rewrite/rewrite.h"
@@ -42,6 +43,21 @@ int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* t
     return 0;
 }
 
+// A held Shift-JIS text in UTF-8, as the rewrite stores it. Codes of the IBM
+// extension rows, which the converter refuses as lying beyond the JIS plane,
+// first take the code that code page 932 gives the same character elsewhere,
+// so that 髙 (FB FC) is stored as 髙 (E9 AB 99). The user-defined area stays
+// refused: its characters mean nothing outside the machine that defined them.
+int HeldTextToUtf8(const char* held, char* output, size_t capacity, int* length) {
+    static char prepared[CommentBufferSize + 1];
+    const size_t heldLength = strnlen(held, sizeof prepared);
+    if (heldLength == sizeof prepared)
+        return TextTooLong;
+    std::memcpy(prepared, held, heldLength + 1);
+    ReplaceIbmExtensionCodes(prepared);
+    return ShiftJisToUtf8(prepared, output, capacity, length, NewlineCrLf);
+}
+
 // A held text with a zero byte inside would be cut short by the conversion.
 bool HeldTextIsWhole(const char* held, size_t heldLength) {
     return held != nullptr && std::strlen(held) == heldLength;
@@ -58,7 +74,7 @@ int StoreTargetText(const char* held, size_t heldLength, int limit, TextArena* a
         return ArenaAppend(arena, held, heldLength, text);
     }
     int length = 0;
-    int r = ShiftJisToUtf8(held, scratch, static_cast<size_t>(limit) + 1, &length, NewlineCrLf);
+    int r = HeldTextToUtf8(held, scratch, static_cast<size_t>(limit) + 1, &length);
     if (r == TextTooLong)
         return TargetTextTooLong;
     if (r < 0)
@@ -77,7 +93,7 @@ int StoreUtf8Form(ArenaText stored, TextArena* arena, ArenaText* utf8) {
     scratch[stored.length] = '\0';
     static char converted[ScratchSize];
     int length = 0;
-    if (ShiftJisToUtf8(scratch, converted, sizeof converted, &length, NewlineCrLf) < 0) {
+    if (HeldTextToUtf8(scratch, converted, sizeof converted, &length) < 0) {
         *utf8 = ArenaText{0, 0, 0};
         return 0;
     }
@@ -157,8 +173,12 @@ bool SameBytes(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLengt
     return aLength == bLength && std::memcmp(a, b, aLength) == 0;
 }
 
-// Entries whose new names are equal must have had equal names before:
-// otherwise one would overwrite the other on extraction.
+// Entries whose new names are equal must have had equal names before, byte
+// for byte as stored: otherwise one would overwrite the other on extraction.
+// Held names are no proof: two different stored names (composed and
+// decomposed kana, UTF-16 and ASCII) can be held as one Shift-JIS text.
+// Sorting by new name puts equal ones side by side; within such a run, equal
+// stored names from one neighbour to the next mean equal throughout.
 int CheckNamesStayDistinct(const RewritePlan& plan) {
     if (plan.entryCount < 2)
         return 0;
@@ -180,9 +200,9 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
         const EntryPlan& b = plan.entries[index[k]];
         bool newEqual = SameBytes(PlanBytes(plan, a.name), a.name.length, PlanBytes(plan, b.name),
                                   b.name.length);
-        bool oldEqual =
-            SameBytes(reinterpret_cast<const uint8_t*>(a.record->name), a.record->nameLength,
-                      reinterpret_cast<const uint8_t*>(b.record->name), b.record->nameLength);
+        bool oldEqual = SameBytes(
+            reinterpret_cast<const uint8_t*>(a.record->storedName), a.record->storedNameLength,
+            reinterpret_cast<const uint8_t*>(b.record->storedName), b.record->storedNameLength);
         if (newEqual && !oldEqual)
             result = DuplicateName;
     }
@@ -220,8 +240,7 @@ int ConvertArchiveComment(char* output, int* length) {
         *length = static_cast<int>(heldLength);
         return 0;
     }
-    int r =
-        ShiftJisToUtf8(held, output, static_cast<size_t>(NewCommentLimit) + 1, length, NewlineCrLf);
+    int r = HeldTextToUtf8(held, output, static_cast<size_t>(NewCommentLimit) + 1, length);
     if (r == TextTooLong)
         return TargetTextTooLong;
     if (r < 0)

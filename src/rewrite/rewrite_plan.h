@@ -48,7 +48,7 @@ struct RewritePlan {
 // central extra fields, the archive comment) for context.targetEncoding, and
 // refuses what cannot be stored faithfully: lossy texts (70), texts with no
 // form in the target (71) or too long for it (72), empty converted names
-// (73), different names that become equal (74). Returns 0 or the code; on
+// (73), names stored with different bytes that become equal (74). Returns 0 or the code; on
 // failure the plan is freed.
 int BuildRewritePlan(int entryCount, RewritePlan* plan);
 

@@ -3,6 +3,7 @@
 // of a refused rewrite, and Unicode Path fields as unzip sees them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -48,6 +49,8 @@ std::string ShiftJisArchive() {
     layout.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
     layout.entries.push_back(Entry("readme.txt", "ascii"));
     layout.entries.push_back(Entry(SjisKana + "/", ""));
+    layout.entries.push_back(
+        Entry("\xFB\xFC\x8B\xB4.txt", "takahashi"));  // 髙橋, as Windows writes it
     return BuildZip(layout);
 }
 
@@ -74,6 +77,7 @@ TEST_F(RewriteCommandLine, BackupKeepsTheArchiveAsItWas) {
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(Hex(zip.entries[0].name), Hex(Utf8Nihon + ".txt"));
     EXPECT_EQ(Hex(zip.entries[2].name), Hex(Utf8Kana + "/"));
+    EXPECT_EQ(Hex(zip.entries[3].name), Hex("\xE9\xAB\x99\xE6\xA9\x8B.txt"));
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
 }
 
@@ -128,6 +132,88 @@ TEST_F(RewriteCommandLine, RefusedRewriteEndsWithItsCodeAndAnErrorLineWithoutBan
     EXPECT_EQ(run.output, ErrorLine(67, 20, 0));
     EXPECT_EQ(ReadFileBytes(archive), original);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"stub.zip"});
+}
+
+// Two runs on one archive at the same moment, as from two terminals. Each
+// pair ends with one run that rewrote the archive and one that either found
+// it locked (77), found it replaced since its read (78), or found nothing
+// left to do (0); the archive is every time exactly what one run alone makes
+// of it, and no temporary file remains. Which of these happens depends on the
+// timing; the locked case is also forced deterministically in the unit tests.
+TEST_F(RewriteCommandLine, TwoRewritesAtOnceLeaveOneCompleteArchive) {
+    if (!HaveRealEncodings())
+        GTEST_SKIP() << "the encodings are not in this build yet";
+    ZipLayout layout;
+    for (int i = 0; i < 8; ++i) {
+        std::string data(4 << 20, static_cast<char>('a' + i));
+        layout.entries.push_back(Entry(SjisNihon + std::to_string(i) + ".bin", data));
+    }
+    const std::string original = BuildZip(layout);
+    const std::string reference = dir.Write("reference.zip", original);
+    ASSERT_EQ(RunArcpeek({"-c:uN", reference}).exitCode, 0);
+    const std::string expected = ReadFileBytes(reference);
+    ASSERT_NE(expected, original);
+
+    const std::string archive = dir.File("a.zip");
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        dir.Write("a.zip", original);
+        ToolRun first;
+        ToolRun second;
+        std::thread other([&] { second = RunArcpeek({"-c:uN", archive}); });
+        first = RunArcpeek({"-c:uN", archive});
+        other.join();
+        std::vector<int> codes = {first.exitCode, second.exitCode};
+        std::sort(codes.begin(), codes.end());
+        EXPECT_EQ(codes[0], 0) << first.output << second.output;
+        EXPECT_TRUE(codes[1] == 0 || codes[1] == 77 || codes[1] == 78) << codes[1];
+        EXPECT_TRUE(ReadFileBytes(archive) == expected) << "the archive is not the rewritten one";
+        EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "reference.zip"}));
+    }
+}
+
+TEST_F(RewriteCommandLine, DifferentStoredNamesNeverBecomeOneButDuplicatesStay) {
+    if (!HaveRealEncodings())
+        GTEST_SKIP() << "the encodings are not in this build yet";
+    struct Case {
+        const char* scenario;
+        std::string first;
+        std::string second;
+        const char* target;
+        int code;
+    };
+    const std::string ga = "\xE3\x81\x8C";                    // が
+    const std::string kaVoiced = "\xE3\x81\x8B\xE3\x82\x99";  // か + U+3099
+    const std::string sjisShiryo = "\x8E\x91\x97\xBF";        // 資料
+    const std::string utf8Shiryo = "\xE8\xB3\x87\xE6\x96\x99";
+    const std::string utf16Abcd = std::string("a\0b\0c\0d\0", 8);
+    const std::vector<Case> cases = {
+        {"composed and decomposed kana", ga + ".txt", kaVoiced + ".txt", "-c:sN", 74},
+        {"Shift-JIS and UTF-8 of one word", sjisShiryo + ".txt", utf8Shiryo + ".txt", "-c:uN", 74},
+        {"ASCII and UTF-16LE of one word", "abcd", utf16Abcd, "-c:sN", 74},
+        {"a duplicate the archive came with", ga + ".txt", ga + ".txt", "-c:sN", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        ZipLayout layout;
+        layout.entries.push_back(Entry(c.first, "first"));
+        layout.entries.push_back(Entry(c.second, "second"));
+        const std::string original = BuildZip(layout);
+        const std::string archive = dir.Write("d.zip", original);
+        ToolRun run = RunArcpeek({c.target, archive});
+        EXPECT_EQ(run.exitCode, c.code);
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"d.zip"});
+        if (c.code != 0) {
+            EXPECT_EQ(run.output, ErrorLine(c.code, 20, 0));
+            EXPECT_EQ(ReadFileBytes(archive), original) << "left unchanged";
+            continue;
+        }
+        ParsedZip zip = ParseZip(ReadFileBytes(archive));
+        ASSERT_EQ(zip.error, "");
+        ASSERT_EQ(zip.entries.size(), 2u);
+        EXPECT_EQ(Hex(zip.entries[0].name), "82 AA 2E 74 78 74");
+        EXPECT_EQ(zip.entries[1].name, zip.entries[0].name);
+    }
 }
 
 std::string UnicodePath(uint32_t crc, const std::string& utf8) {

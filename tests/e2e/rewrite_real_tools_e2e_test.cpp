@@ -94,11 +94,11 @@ bool HaveListFile() {
     return !ReadFileBytes(dir.File("list.txt")).empty();
 }
 
-// The tool's own list file (with -a) of the archive, in UTF-8.
-std::string OwnListing(const std::string& archive) {
+// The tool's own list file (with -a, and `relaxed`: -r) of the archive, in UTF-8.
+std::string OwnListing(const std::string& archive, bool relaxed = false) {
     ScratchDir elsewhere;
     std::string list = elsewhere.File("list.txt");
-    ToolRun run = RunArcpeek({"-a", "-f:" + list, archive});
+    ToolRun run = RunArcpeek({"-a", relaxed ? "-r" : "-b", "-f:" + list, archive});
     if (run.exitCode != 0)
         return "exit " + std::to_string(run.exitCode);
     return Cp932ToUtf8(ReadFileBytes(list));
@@ -142,10 +142,15 @@ protected:
             GTEST_SKIP() << "the encodings are not in this build yet";
     }
 
-    // Runs arcpeek with `switches` on the archive; expects success and no
-    // output (the N suffix silences the report).
+    // Runs arcpeek with `switches` (separated by spaces) on the archive;
+    // expects success and no output (the N suffix silences the report).
     void Rewrite(const std::string& archive, const std::string& switches) {
-        ToolRun run = RunArcpeek({switches, archive});
+        std::vector<std::string> args;
+        std::istringstream words(switches);
+        for (std::string word; words >> word;)
+            args.push_back(word);
+        args.push_back(archive);
+        ToolRun run = RunArcpeek(args);
         ASSERT_EQ(run.exitCode, 0) << run.output;
         EXPECT_EQ(run.output, "");
         EXPECT_EQ(dir.List(), listed) << "only the archives and their inputs remain";
@@ -377,6 +382,94 @@ TEST_F(RealToolRewrite, InfoZipStreamWithZip64DescriptorIsRefusedUntouched) {
     EXPECT_EQ(run.exitCode, 69) << run.output;
     EXPECT_EQ(ReadFileBytes(archive), bytes);
     EXPECT_EQ(dir.List(), listed);
+}
+
+// The extra field less its Info-ZIP Unicode Path fields (0x7075), which a
+// rewrite recomputes or leaves out.
+std::string WithoutUnicodePaths(const std::string& extra) {
+    std::string kept;
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        const size_t size = 4 + GetLe16(extra, at + 2);
+        if (GetLe16(extra, at) != 0x7075)
+            kept += extra.substr(at, size);
+        at += size;
+    }
+    return kept;
+}
+
+// Archives that arrive garbled on Japanese Windows: UTF-8 names without the
+// UTF-8 flag, from makers whose "version made by" is read only with -r.
+void ExpectRefusedWithoutRelaxedVersions(const std::string& archive, int madeBy) {
+    ToolRun strict = RunArcpeek({archive});
+    EXPECT_EQ(strict.exitCode, 92);
+    EXPECT_NE(strict.output.find(" : (" + std::to_string(madeBy) + ", 0)\n"), std::string::npos)
+        << strict.output;
+}
+
+TEST_F(RealToolRewrite,
+       FinderArchiveWithDecomposedKanaIsReadWithRelaxedVersionsAndStoredInShiftJis) {
+    const std::string voiced = "\xE3\x82\x99";      // U+3099
+    const std::string semiVoiced = "\xE3\x82\x9A";  // U+309A
+    const std::string folder = "フ" + semiVoiced + "ラン/";
+    const std::vector<std::string> paths = {folder, folder + "は" + semiVoiced + "んだ.txt",
+                                            "か" + voiced + "っこう.txt"};
+    const std::vector<std::string> composed = {"プラン/",
+                                               "プラン/ぱんだ.txt",
+                                               "がっこう.txt",
+                                               "__MACOSX/",
+                                               "__MACOSX/プラン/",
+                                               "__MACOSX/プラン/._ぱんだ.txt",
+                                               "__MACOSX/._がっこう.txt"};
+    const std::string archive =
+        dir.Write("finder.zip", BuildZip(FinderStyleLayout(paths, "data of ")));
+    ExpectRefusedWithoutRelaxedVersions(archive, 21);
+    if (HaveListFile()) {
+        const std::string listing = OwnListing(archive, true);
+        for (const std::string& name : composed)
+            EXPECT_NE(listing.find("\r\n" + name + ","), std::string::npos) << name << listing;
+    }
+
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-r -c:sN", &before);
+    ASSERT_FALSE(HasFailure());
+    ASSERT_EQ(after.entries.size(), composed.size());
+    for (size_t i = 0; i < composed.size(); ++i) {
+        EXPECT_EQ(Hex(after.entries[i].name), Hex(Utf8ToCp932(composed[i]))) << composed[i];
+        EXPECT_EQ(after.entries[i].flags, before.entries[i].flags);
+        EXPECT_EQ(after.entries[i].extra, before.entries[i].extra);
+    }
+    EXPECT_EQ(before.entries[1].flags & 0x0808, 0x0008u) << "descriptors, no UTF-8 flag";
+    ExpectToolsAccept(archive);
+}
+
+TEST_F(RealToolRewrite, InfoZipUtf8NamesAreReadWithRelaxedVersionsAndStoredInShiftJis) {
+    if (!HaveProgram("zip"))
+        GTEST_SKIP() << "Info-ZIP zip is not installed";
+    WriteInputs(dir, {Utf8Nihongo + ".txt", Utf8Data + ".csv", "plain.txt"});
+    ToolRun made = RunProgram(
+        {"zip", "-q", "z.zip", Utf8Nihongo + ".txt", Utf8Data + ".csv", "plain.txt"}, dir.path());
+    ASSERT_EQ(made.exitCode, 0) << made.errors;
+    const std::string archive = dir.File("z.zip");
+    ExpectRefusedWithoutRelaxedVersions(archive, 30);
+    if (HaveListFile()) {
+        const std::string listing = OwnListing(archive, true);
+        EXPECT_NE(listing.find("\r\n日本語.txt,"), std::string::npos) << listing;
+        EXPECT_NE(listing.find("\r\nデータ.csv,"), std::string::npos) << listing;
+    }
+
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-r -c:sN", &before);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(Hex(after.entries[0].name), Hex(SjisNihongo + ".txt"));
+    EXPECT_EQ(Hex(after.entries[1].name), Hex(SjisData + ".csv"));
+    EXPECT_EQ(after.entries[2].name, "plain.txt");
+    for (size_t i = 0; i < after.entries.size(); ++i) {
+        EXPECT_EQ(after.entries[i].flags & 0x0800, 0u) << i;
+        EXPECT_EQ(WithoutUnicodePaths(after.entries[i].extra),
+                  WithoutUnicodePaths(before.entries[i].extra))
+            << "UT and ux fields kept";
+    }
+    ExpectToolsAccept(archive);
 }
 
 }  // namespace

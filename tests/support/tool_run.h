@@ -7,14 +7,18 @@
 #include <vector>
 
 struct ToolRun {
-    int exitCode = -1;   // -1 when the process did not exit normally
-    std::string output;  // standard output, byte for byte
-    std::string errors;  // standard error
+    int exitCode = -1;      // -1 when the process did not exit normally
+    std::string output;     // standard output, byte for byte
+    std::string errors;     // standard error
+    bool timedOut = false;  // killed when its time ran out
 };
 
 // Runs arcpeek with `args` in `workDir` (the current folder when empty).
 // Standard input is /dev/null; standard output is a pipe.
 ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& workDir = "");
+
+// The same, killed if it has not ended within `seconds`.
+ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args);
 
 // Runs any program found on PATH the same way; exitCode 127 if it is missing.
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir = "");

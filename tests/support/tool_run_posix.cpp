@@ -6,21 +6,36 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 #include "support/tool_run.h"
 
 namespace {
 
-void Drain(int outFd, int errFd, std::string* out, std::string* err) {
-    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    int open = 2;
+// Reads both pipes until they close, or until `deadline` passes (false).
+bool Drain(pollfd (&fds)[2], std::string* out, std::string* err,
+           std::optional<std::chrono::steady_clock::time_point> deadline) {
+    int open = (fds[0].fd >= 0) + (fds[1].fd >= 0);
     char buffer[65536];
     while (open > 0) {
-        if (::poll(fds, 2, -1) < 0)
+        int wait = -1;
+        if (deadline) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                *deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            wait = static_cast<int>(left.count());
+        }
+        int ready = ::poll(fds, 2, wait);
+        if (ready < 0)
             break;
+        if (ready == 0)
+            continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
@@ -34,9 +49,11 @@ void Drain(int outFd, int errFd, std::string* out, std::string* err) {
             }
         }
     }
+    return true;
 }
 
-ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bool search) {
+ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bool search,
+            int timeoutSeconds = 0) {
     ToolRun run;
     int outPipe[2], errPipe[2];
     if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0)
@@ -66,7 +83,15 @@ ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bo
     }
     ::close(outPipe[1]);
     ::close(errPipe[1]);
-    Drain(outPipe[0], errPipe[0], &run.output, &run.errors);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (timeoutSeconds > 0)
+        deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    if (!Drain(fds, &run.output, &run.errors, deadline)) {
+        run.timedOut = true;
+        ::kill(pid, SIGKILL);
+        Drain(fds, &run.output, &run.errors, std::nullopt);
+    }
     int status = 0;
     ::waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -79,6 +104,12 @@ ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& work
     std::vector<std::string> argv{ARCPEEK_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv, workDir, false);
+}
+
+ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{ARCPEEK_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv, "", false, seconds);
 }
 
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir) {

@@ -47,8 +47,8 @@ std::wstring CommandLine(const std::vector<std::string>& argv) {
     return line;
 }
 
-// Reads a pipe to its end on a thread of its own, so that neither pipe can
-// fill up and stop the program.
+// Reads a pipe to its end; each pipe has a thread of its own, so that
+// neither can fill up and stop the program.
 void Drain(HANDLE pipe, std::string* into) {
     char buffer[65536];
     DWORD n = 0;
@@ -56,7 +56,8 @@ void Drain(HANDLE pipe, std::string* into) {
         into->append(buffer, n);
 }
 
-ToolRun RunWindowsProgram(const std::vector<std::string>& argv, const std::string& workDir) {
+ToolRun RunWindowsProgram(const std::vector<std::string>& argv, const std::string& workDir,
+                          DWORD timeout = INFINITE) {
     ToolRun run;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -87,10 +88,15 @@ ToolRun RunWindowsProgram(const std::vector<std::string>& argv, const std::strin
     if (nul != INVALID_HANDLE_VALUE)
         CloseHandle(nul);
     if (started) {
+        std::thread output(Drain, outRead, &run.output);
         std::thread errors(Drain, errRead, &run.errors);
-        Drain(outRead, &run.output);
+        if (WaitForSingleObject(process.hProcess, timeout) == WAIT_TIMEOUT) {
+            run.timedOut = true;
+            TerminateProcess(process.hProcess, 1);
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
+        output.join();
         errors.join();
-        WaitForSingleObject(process.hProcess, INFINITE);
         DWORD code = 0;
         if (GetExitCodeProcess(process.hProcess, &code))
             run.exitCode = static_cast<int>(code);
@@ -182,6 +188,12 @@ ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& work
     std::vector<std::string> argv{ARCPEEK_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunWindowsProgram(argv, workDir);
+}
+
+ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args) {
+    std::vector<std::string> argv{ARCPEEK_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunWindowsProgram(argv, "", static_cast<DWORD>(seconds) * 1000);
 }
 
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir) {

@@ -1,5 +1,7 @@
 #include "support/zip_builder.h"
 
+#include <algorithm>
+
 #include "archive/crc32.h"
 
 namespace {
@@ -140,6 +142,88 @@ uint16_t GetLe16(const std::string& bytes, size_t offset) {
 
 uint32_t GetLe32(const std::string& bytes, size_t offset) {
     return GetLe16(bytes, offset) | static_cast<uint32_t>(GetLe16(bytes, offset + 2)) << 16;
+}
+
+std::string DeflateStream(const std::string& data) {
+    constexpr size_t BlockLimit = 65535;
+    std::string out;
+    size_t at = 0;
+    do {
+        const size_t length = std::min(BlockLimit, data.size() - at);
+        const bool last = at + length == data.size();
+        out.push_back(last ? '\x01' : '\x00');  // BFINAL, BTYPE 00: stored
+        Append16(out, static_cast<uint16_t>(length));
+        Append16(out, static_cast<uint16_t>(~length));
+        out += data.substr(at, length);
+        at += length;
+    } while (at < data.size());
+    return out;
+}
+
+namespace {
+
+constexpr uint32_t FinderTime = 0x5F000000;  // atime and mtime of the 0x5855 fields
+
+ZipEntryLayout FinderEntry(const std::string& path, const std::string& content) {
+    ZipEntryLayout e;
+    e.name = path;
+    e.madeByVersion = 0x15;
+    e.madeByHost = 3;
+    e.neededVersion = 20;
+    e.descriptor = true;
+    std::string central = "UX";
+    Append16(central, 8);
+    Append32(central, FinderTime);
+    Append32(central, FinderTime);
+    std::string local = "UX";
+    Append16(local, 12);
+    Append32(local, FinderTime);
+    Append32(local, FinderTime);
+    Append16(local, 501);  // uid
+    Append16(local, 20);   // gid
+    e.extra = central;
+    e.localExtra = local;
+    const bool folder = !path.empty() && path.back() == '/';
+    e.externalAttributes = folder ? 0x41ED0010u : 0x81A40000u;
+    if (!folder) {
+        e.method = 8;
+        e.data = DeflateStream(content);
+        e.crc32 = Crc32(0, content.data(), content.size());
+        e.uncompressedSize = static_cast<uint32_t>(content.size());
+    }
+    return e;
+}
+
+// The AppleDouble header that Finder keeps extended attributes in.
+std::string AppleDouble() {
+    std::string bytes = std::string("\x00\x05\x16\x07\x00\x02\x00\x00", 8) + "Mac OS X        ";
+    Append16(bytes, 0);  // no entries
+    return bytes;
+}
+
+}  // namespace
+
+ZipLayout FinderStyleLayout(const std::vector<std::string>& paths, const std::string& data) {
+    ZipLayout layout;
+    std::vector<std::string> resourceFolders;
+    std::vector<std::string> resources;
+    for (const std::string& path : paths) {
+        const bool folder = !path.empty() && path.back() == '/';
+        layout.entries.push_back(FinderEntry(path, folder ? "" : data + path));
+        if (folder) {
+            resourceFolders.push_back("__MACOSX/" + path);
+            continue;
+        }
+        const size_t slash = path.rfind('/');
+        const size_t base = slash == std::string::npos ? 0 : slash + 1;
+        resources.push_back("__MACOSX/" + path.substr(0, base) + "._" + path.substr(base));
+    }
+    layout.entries.push_back(FinderEntry("__MACOSX/", ""));
+    for (const std::string& folder : resourceFolders)
+        layout.entries.push_back(FinderEntry(folder, ""));
+    for (const std::string& resource : resources)
+        layout.entries.push_back(FinderEntry(resource, AppleDouble()));
+    return layout;
 }
 
 std::vector<size_t> MadeByOffsets(const std::string& archive) {

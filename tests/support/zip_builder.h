@@ -64,6 +64,20 @@ std::string BuildZip(const ZipLayout& layout);
 std::string BuildZipWithNames(const std::vector<std::string>& names,
                               const std::string& comment = "");
 
+// A deflate stream (method 8) holding `data` in stored blocks: what every
+// inflating tool reads back as `data`, made without a compression library.
+std::string DeflateStream(const std::string& data);
+
+// An archive laid out as the macOS Finder's Compress writes one: "version
+// made by" 0x0315 (Unix, 2.1), version needed 20, no UTF-8 flag although the
+// names are UTF-8 as given (macOS gives them decomposed), deflated files
+// with general purpose bit 3 and 16-byte signed data descriptors (zeros for
+// CRC and sizes in the local headers), a 0x5855 extra field on every entry,
+// and for every file an AppleDouble "__MACOSX/<folder>/._<name>" entry
+// after the files, under "__MACOSX/" folder entries. `paths` ending in "/"
+// are folders; every file holds `data` followed by its path.
+ZipLayout FinderStyleLayout(const std::vector<std::string>& paths, const std::string& data);
+
 // Offsets of every central header's "version made by" byte in `archive`, for
 // tests that patch archives written by other tools.
 std::vector<size_t> MadeByOffsets(const std::string& archive);

@@ -94,34 +94,35 @@ TEST_F(ReaderTest, MadeByFieldsComeFromTheLastHeaderExamined) {
     EXPECT_EQ(entryCount, -1) << "the entry count is written only on success";
 }
 
-TEST_F(ReaderTest, AcceptsOnlyTheListedVersions) {
-    for (int version : {10, 20, 22, 23, 45, 63, 64}) {
-        ResetArchiveContext();
-        ZipLayout layout;
-        layout.entries = {Entry("a")};
-        layout.entries[0].madeByVersion = static_cast<uint8_t>(version);
-        EXPECT_EQ(Read(BuildZip(layout)), 0) << "made by " << version;
-    }
-    for (int version : {0, 11, 21, 30, 46, 62, 65, 255}) {
-        ResetArchiveContext();
-        ZipLayout layout;
-        layout.entries = {Entry("a")};
-        layout.entries[0].madeByVersion = static_cast<uint8_t>(version);
-        EXPECT_EQ(Read(BuildZip(layout)), 92) << "made by " << version;
-    }
-    for (int version : {10, 20, 45}) {
-        ResetArchiveContext();
-        ZipLayout layout;
-        layout.entries = {Entry("a")};
-        layout.entries[0].neededVersion = static_cast<uint16_t>(version);
-        EXPECT_EQ(Read(BuildZip(layout)), 0) << "needed " << version;
-    }
-    for (int version : {0, 14, 51, 63, 0x0314}) {
-        ResetArchiveContext();
-        ZipLayout layout;
-        layout.entries = {Entry("a")};
-        layout.entries[0].neededVersion = static_cast<uint16_t>(version);
-        EXPECT_EQ(Read(BuildZip(layout)), 93) << "needed " << version;
+TEST_F(ReaderTest, AcceptsTheListedVersionsOrWithRelaxedChecksAnyUpTo63Needed) {
+    struct Case {
+        int relaxed;
+        bool madeBy;  // the value is a version made by, else a version needed
+        std::vector<int> versions;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {0, true, {10, 20, 22, 23, 45, 63, 64}, 0},
+        {0, true, {0, 11, 21, 30, 46, 62, 65, 255}, 92},
+        {0, false, {10, 20, 45}, 0},
+        {0, false, {0, 14, 51, 63, 0x0314}, 93},
+        {1, true, {0, 21, 30, 65, 255}, 0},
+        {1, false, {0, 14, 20, 51, 63}, 0},
+        {1, false, {64, 0x0314, 0xFFFF}, 93},
+    };
+    for (const Case& c : cases) {
+        for (int version : c.versions) {
+            ResetArchiveContext();
+            context.relaxedVersions = c.relaxed;
+            ZipLayout layout;
+            layout.entries = {Entry("a")};
+            if (c.madeBy)
+                layout.entries[0].madeByVersion = static_cast<uint8_t>(version);
+            else
+                layout.entries[0].neededVersion = static_cast<uint16_t>(version);
+            EXPECT_EQ(Read(BuildZip(layout)), c.code)
+                << (c.relaxed ? "-r, " : "") << (c.madeBy ? "made by " : "needed ") << version;
+        }
     }
 }
 

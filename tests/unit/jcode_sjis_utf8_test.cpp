@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "jcode/ibm_extension.h"
 #include "jcode/kana.h"
 #include "jcode/sjis_utf8.h"
+#include "jcode/unicode.h"
+#include "platform/codepage.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -144,6 +147,77 @@ TEST(ShiftJisToUtf8, FoldsEveryHalfWidthKatakana) {
     Conversion got = Convert(halfWidth, 0, 512);
     EXPECT_EQ(got.result, 0);
     EXPECT_EQ(Hex(got.output), Hex(fullWidth));
+}
+
+std::string CodeBytes(uint16_t code) {
+    return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
+
+// The character of a code as code page 932 reads it, in UTF-8.
+std::string CharacterInUtf8(uint16_t code) {
+    const std::string bytes = CodeBytes(code);
+    char16_t unit = 0;
+    size_t written = 0;
+    bool replaced = false;
+    CodePage932ToUtf16(bytes.data(), 2, &unit, 1, &written, &replaced);
+    uint8_t utf8[4] = {};
+    int length = 0;
+    EncodeUtf8Char(static_cast<uint16_t>(unit), utf8, &length);
+    return replaced ? "replaced" : std::string(reinterpret_cast<char*>(utf8), length);
+}
+
+// Each of the 388 codes of the IBM extension rows, which the converter
+// refuses, has another code of the same character that it converts.
+TEST(IbmExtensionCodes, EachTakesAnotherCodeOfTheSameCharacterThatConverts) {
+    int paired = 0;
+    for (uint16_t code = FirstIbmExtensionCode; code <= LastIbmExtensionCode; ++code) {
+        const int trail = code & 0xFF;
+        if (trail < 0x40 || trail == 0x7F || trail > 0xFC)
+            continue;
+        SCOPED_TRACE(Hex(CodeBytes(code)));
+        ++paired;
+        EXPECT_EQ(Convert(CodeBytes(code), NewlineCrLf).result, CodeRejected);
+        const uint16_t other = OtherCodeOfIbmExtension(code);
+        ASSERT_LT(other >> 8, 0xF0) << "outside the user-defined and IBM rows";
+        std::string text = "a" + CodeBytes(code) + "z";
+        ReplaceIbmExtensionCodes(text.data());
+        EXPECT_EQ(Hex(text), Hex("a" + CodeBytes(other) + "z"));
+        const std::string character = CharacterInUtf8(code);
+        EXPECT_EQ(CharacterInUtf8(other), character);
+        Conversion got = Convert(text, NewlineCrLf);
+        EXPECT_EQ(got.result, 0);
+        EXPECT_EQ(Hex(got.output), Hex("a" + character + "z"));
+    }
+    EXPECT_EQ(paired, 388);
+
+    const struct {
+        uint16_t code;
+        uint16_t other;
+    } named[] = {{0xFBFC, 0xEEE0}, {0xFA5C, 0xED40}, {0xFA40, 0xEEEF},
+                 {0xFA4A, 0x8754}, {0xFA54, 0x81CA}, {0xFA5B, 0x81E6}};
+    for (const auto& n : named)
+        EXPECT_EQ(OtherCodeOfIbmExtension(n.code), n.other) << Hex(CodeBytes(n.code));
+    EXPECT_EQ(Hex(CharacterInUtf8(0xFBFC)), "E9 AB 99") << "髙";
+}
+
+TEST(IbmExtensionCodes, OnlyWholeCodesOfTheIbmRowsAreReplaced) {
+    const struct {
+        std::string text;
+        std::string after;
+    } cases[] = {
+        {"\xF0\x40\xF9\xFC", "\xF0\x40\xF9\xFC"},  // user-defined area
+        {"\xFC\x4C\xEE\xE0", "\xFC\x4C\xEE\xE0"},  // past the last IBM code; NEC-selected
+        {"\x81\xFA\x40", "\x81\xFA\x40"},          // FA is the trail byte of 81 FA
+        {"\xB1\xFB\xFC\xFA", "\xB1\xEE\xE0\xFA"},  // after a single byte; a lead at the end
+    };
+    for (const auto& c : cases) {
+        std::string text = c.text;
+        ReplaceIbmExtensionCodes(text.data());
+        EXPECT_EQ(Hex(text), Hex(c.after)) << Hex(c.text);
+    }
+    EXPECT_EQ(OtherCodeOfIbmExtension(0xF040), 0);
+    EXPECT_EQ(OtherCodeOfIbmExtension(0xFA3F), 0);
+    EXPECT_EQ(OtherCodeOfIbmExtension(0xEEE0), 0);
 }
 
 TEST(SoundMarkKind, CombinesOnlyKanaThatTakeTheMark) {

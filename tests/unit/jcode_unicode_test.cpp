@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "jcode/kana.h"
 #include "jcode/unicode.h"
 #include "support/tool_run.h"
 
@@ -214,6 +216,46 @@ TEST(Utf16LeToShiftJis, ConvertsReplacesAndMarksLossyTexts) {
         EXPECT_EQ(result, 0);
         EXPECT_EQ(Hex(output.data()), Hex(c.output));
         EXPECT_EQ(lossy, c.lossy);
+    }
+}
+
+// Shift-JIS of a UTF-16 text, and whether it came out lossy.
+std::pair<std::string, int> ShiftJisOf(const std::u16string& text) {
+    std::string source = Utf16Le(text);
+    std::vector<char> output(64, '\0');
+    int lossy = -1;
+    Utf16LeToShiftJis(source.data(), output.data(), output.size(), NewlineCrLf, &lossy);
+    return {output.data(), lossy};
+}
+
+// Every kana with a voiced or semi-voiced form in code page 932, written
+// decomposed as macOS does, becomes the same bytes as its precomposed form;
+// a mark after a kana without such a form stays a mark, shown as "?".
+TEST(Utf16LeToShiftJis, ComposesEveryKanaThatHasASoundMarkForm) {
+    const std::u16string voiced =  // base, then its voiced form
+        u"かがきぎくぐけげこごさざしじすずせぜそぞただちぢつづてでとどはばひびふぶへべほぼゝゞ"
+        u"カガキギクグケゲコゴサザシジスズセゼソゾタダチヂツヅテデトドハバヒビフブヘベホボウヴヽヾ";
+    const std::u16string semiVoiced = u"はぱひぴふぷへぺほぽハパヒピフプヘペホポ";
+    const std::u16string noVoicedForm = u"あうっなまやらわんがぱアッナマヤラワヲンガパ";
+    const std::u16string noSemiVoicedForm = u"かさたなばぱまカサタウバパ";
+    for (auto [mark, pairs] :
+         {std::pair{CombiningVoicedMark, voiced}, std::pair{CombiningSemiVoicedMark, semiVoiced}}) {
+        for (size_t i = 0; i < pairs.size(); i += 2) {
+            SCOPED_TRACE(Hex(ShiftJisOf(pairs.substr(i, 1)).first));
+            auto composed = ShiftJisOf(std::u16string{pairs[i], mark});
+            EXPECT_EQ(Hex(composed.first), Hex(ShiftJisOf(pairs.substr(i + 1, 1)).first));
+            EXPECT_EQ(composed.second, 0);
+        }
+    }
+    for (auto [mark, bases] : {std::pair{CombiningVoicedMark, noVoicedForm},
+                               std::pair{CombiningSemiVoicedMark, noSemiVoicedForm}}) {
+        for (char16_t base : bases) {
+            std::string alone = ShiftJisOf(std::u16string{base}).first;
+            SCOPED_TRACE(Hex(alone));
+            auto kept = ShiftJisOf(std::u16string{base, mark});
+            EXPECT_EQ(Hex(kept.first), Hex(alone + "?"));
+            EXPECT_EQ(kept.second, 1);
+        }
     }
 }
 

@@ -86,21 +86,31 @@ TEST_F(RewriteArchive, ToUtf8SetsBitElevenInBothHeadersFromTheLocalFlags) {
 TEST_F(RewriteArchive, ToUtf8WritesTheConvertersBytes) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
+    // Windows writes 髙 (FB FC), 﨑 (FA B1) and ⅰ (FA 40) in the IBM
+    // extension rows; they are stored as the same characters.
+    const std::string sjisTakahashi = "\xFB\xFC\x8B\xB4";
+    const std::string sjisYamasaki = "\x8E\x52\xFA\xB1";
     ZipLayout layout;
     layout.entries.push_back(Entry(SjisNihon + "\xB6\xDE", "x"));  // 日本ｶﾞ
     layout.entries.back().comment = SjisA + "\n";
-    layout.comment = SjisI;
+    layout.entries.push_back(Entry(sjisTakahashi, "y"));
+    layout.entries.back().comment = sjisYamasaki;
+    layout.comment = SjisI + "\xFA\x40";
     HeldArchive held;
-    held.entries = {Converted(SjisNihon + "\xB6\xDE")};
+    held.entries = {Converted(SjisNihon + "\xB6\xDE"), Converted(sjisTakahashi)};
     held.entries[0].comment = SjisA + "\r\n";
     held.entries[0].commentConverted = 1;
+    held.entries[1].commentConverted = 1;
 
     ASSERT_EQ(Rewrite(BuildZip(layout), held, Utf8), 0);
     ParsedZip zip = ParseZip(After());
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(Hex(zip.entries[0].name), Hex(Utf8Nihon + "\xE3\x82\xAC"));
     EXPECT_EQ(Hex(zip.entries[0].comment), Hex(Utf8A + "\r\n"));
-    EXPECT_EQ(Hex(zip.comment), Hex(Utf8I));
+    EXPECT_EQ(Hex(zip.entries[1].name), Hex("\xE9\xAB\x99\xE6\xA9\x8B"));
+    EXPECT_EQ(zip.entries[1].flags, 0x0800);
+    EXPECT_EQ(Hex(zip.entries[1].comment), Hex("\xE5\xB1\xB1\xEF\xA8\x91"));
+    EXPECT_EQ(Hex(zip.comment), Hex(Utf8I + "\xE2\x85\xB0"));
 }
 
 TEST_F(RewriteArchive, LongerNamesShiftOffsetsAndDescriptorsTravelWithTheirData) {

@@ -1,6 +1,7 @@
 #include "unit/rewrite_fixture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,6 +9,7 @@
 #include "archive/crc32.h"
 #include "archive/records.h"
 #include "jcode/sjis_utf8.h"
+#include "platform/file.h"
 #include "support/zip_builder.h"
 
 namespace {
@@ -62,7 +64,7 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     context.entries = static_cast<EntryInfo*>(std::calloc(alloc, sizeof(EntryInfo)));
     context.records = static_cast<CentralRecord*>(std::calloc(alloc, sizeof(CentralRecord)));
     context.order = static_cast<CentralRecord**>(std::calloc(alloc, sizeof(CentralRecord*)));
-    context.poolSize = bytes.size() * 2 + 1024 * alloc;
+    context.poolSize = bytes.size() * 3 + 1024 * alloc;
     for (const HeldEntry& e : held.entries) {
         context.poolSize += e.name.value_or("").size() + e.comment.value_or("").size();
     }
@@ -86,6 +88,7 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
         std::string shownName = h.name.value_or(name);
         std::string shownComment = h.comment.value_or(stored);
         r->name = PoolAppend(&cursor, shownName);
+        r->storedName = PoolAppend(&cursor, name);
         r->nameLength = static_cast<uint16_t>(shownName.size());
         r->extra = r->extraLength > 0 ? PoolAppend(&cursor, extra) : nullptr;
         r->comment = !shownComment.empty() ? PoolAppend(&cursor, shownComment) : nullptr;
@@ -99,6 +102,11 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     context.entryTextNonAscii = entryNonAscii ? 1 : 0;
     context.textNonAscii = entryNonAscii || HasNonAscii(comment) ? 1 : 0;
     SortRecordOrder(count);
+    // The file at `path` as the reader would have found it.
+    if (std::FILE* file = OpenForReading(path.c_str())) {
+        OpenFileIdentity(file, &context.archiveIdentity);
+        std::fclose(file);
+    }
     return count;
 }
 

@@ -55,8 +55,8 @@ struct HeldArchive {
 };
 
 // Fills `context` from `bytes` (the archive stored at `path`) with the texts
-// of `held`, sets the target and sorts the order by local header offset.
-// Returns the entry count.
+// of `held`, sets the target, sorts the order by local header offset and
+// records the identity of the file at `path`. Returns the entry count.
 int LoadIntoContext(const std::string& bytes, const std::string& path, const HeldArchive& held,
                     NameEncoding target);
 

@@ -1,17 +1,24 @@
 // What keeps the archive safe: refusals of archives and texts the rewrite
-// cannot store faithfully, the backup, the atomic replacement, and failures
-// of every file operation, each leaving the archive exactly as it was and no
-// temporary file behind.
+// cannot store faithfully, the backup, the atomic replacement, failures of
+// every file operation, and other runs or programs at work on the same
+// archive, each leaving the archive exactly as it was (or as the other
+// program left it) and no temporary file of the run behind.
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "archive/context.h"
@@ -43,6 +50,7 @@ HeldArchive HeldTwoUtf8Names() {
 class RewriteSafety : public ::testing::Test {
 public:
     void TearDown() override {
+        ObserveFileOperations(nullptr);
         DisarmFileFault();
         ResetArchiveContext();
     }
@@ -184,6 +192,7 @@ TEST_F(RewriteSafety, ShortReadOfATruncatedArchiveFailsItsStep) {
     ExpectUntouched();
 
     path = dir.Write("a.zip", before.substr(0, 20));
+    LoadIntoContext(BuildZip(layout), path, held, ShiftJis);
     before = before.substr(0, 20);
     EXPECT_EQ(RewriteArchiveNames(count, &detail), LocalHeaderReadFailed);
     ExpectUntouched();
@@ -249,13 +258,28 @@ TEST_F(RewriteSafety, RefusesEmptyAndOverlongConvertedNames) {
 TEST_F(RewriteSafety, RefusesTextsWithNoUtf8Form) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
-    // 髙 (FB FC) lies in extension area C, which the converter refuses.
-    ZipLayout layout;
-    layout.entries.push_back(Entry("\xFB\xFC.txt", "surname"));
-    HeldArchive held;
-    held.entries = {Converted("\xFB\xFC.txt")};
-    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
-    ExpectUntouched();
+    // The user-defined area F040-F9FC has no meaning beyond the machine
+    // that defined it, in a name, an entry comment or the archive comment.
+    for (const char* code : {"\xF0\x40", "\xF9\xFC"}) {
+        ZipLayout layout;
+        layout.entries.push_back(Entry(std::string(code) + ".txt", "private"));
+        HeldArchive held;
+        held.entries = {Converted(std::string(code) + ".txt")};
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
+        ExpectUntouched();
+
+        layout.entries[0].name = SjisA;
+        layout.entries[0].comment = code;
+        held.entries = {Converted(SjisA)};
+        held.entries[0].commentConverted = 1;
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible);
+        ExpectUntouched();
+
+        layout.entries[0].comment = "";
+        layout.comment = code;
+        EXPECT_EQ(Rewrite(BuildZip(layout), HeldArchive{}, Utf8), TextNotConvertible);
+        ExpectUntouched();
+    }
 }
 
 TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
@@ -465,6 +489,233 @@ TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
     ExpectUntouched();
 }
 
+std::vector<FileOperation> operations;
+
+void RecordOperation(FileOperation kind) {
+    operations.push_back(kind);
+}
+
+// Position of the last recorded operation of the `kinds`; -1 when none.
+long LastOf(unsigned kinds) {
+    for (size_t i = operations.size(); i-- > 0;) {
+        if (operations[i] & kinds)
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+// Whatever was written to the new archive is on disk before the archive is
+// replaced: the last flush follows the last write, copy or cut and precedes
+// the last rename, with and without the backup's own flush before them. A
+// failure of that flush leaves the archive.
+TEST_F(RewriteSafety, TheNewArchiveIsOnDiskBeforeItReplacesTheArchive) {
+    ZipLayout commentOnly;
+    commentOnly.entries.push_back(Entry("a.txt", "1"));
+    commentOnly.comment = Utf8A;
+    HeldArchive heldComment;
+    heldComment.nameEncoding = Utf8;
+    heldComment.comment = SjisA;
+    for (bool whole : {true, false}) {
+        const std::string bytes = whole ? BuildZip(TwoUtf8Names()) : BuildZip(commentOnly);
+        const HeldArchive held = whole ? HeldTwoUtf8Names() : heldComment;
+        for (bool backup : {false, true}) {
+            SCOPED_TRACE(std::string(whole ? "full" : "comment only") + (backup ? ", -b" : ""));
+            operations.clear();
+            ObserveFileOperations(RecordOperation);
+            ASSERT_EQ(Rewrite(bytes, held, ShiftJis, backup), 0);
+            ObserveFileOperations(nullptr);
+            EXPECT_LT(LastOf(FileOpWrite | FileOpCopy | FileOpTruncate), LastOf(FileOpFlush));
+            EXPECT_LT(LastOf(FileOpFlush), LastOf(FileOpReplace));
+        }
+        path = dir.Write("a.zip", bytes);
+        std::filesystem::remove(dir.File("a.zip.back"));
+        before = bytes;
+        ArmFileFault(FileOpFlush, 1, EIO);
+        EXPECT_EQ(Load(held, ShiftJis, false), TempFlushFailed);
+        EXPECT_EQ(detail, EIO);
+        ExpectUntouched();
+    }
+}
+
+#ifndef _WIN32  // Windows sets no limit on the size of the files a process writes.
+// Lowers the limit on the size of the files this process writes, with the
+// signal ignored so that a write crossing it takes part of its bytes and the
+// next one fails with EFBIG, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = nullptr;
+};
+
+TEST_F(RewriteSafety, AWriteCutShortByTheFileSizeLimitFailsItsStep) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8A, std::string(64 << 10, 'd')));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisA)};
+    before = BuildZip(layout);
+    path = dir.Write("a.zip", before);
+    FileSizeLimit limit(40 << 10);
+
+    FileHandle probe;
+    ASSERT_EQ(CreateFreshFile(dir.File("probe").c_str(), &probe), 0);
+    ASSERT_EQ(WriteAll(probe, before.data(), 30 << 10), 0);
+    EXPECT_EQ(WriteAll(probe, before.data(), 30 << 10), EFBIG) << "the part written is not all";
+    CloseFile(&probe);
+
+    EXPECT_EQ(Load(held, ShiftJis, false), DataWriteFailed);
+    EXPECT_EQ(detail, EFBIG);
+    ExpectUntouched({"probe"});
+}
+#endif
+
+// --- Other runs and other programs ------------------------------------------
+
+// What a test does when the rewrite reaches its next flush: the backup's with
+// -b, else the new archive's, when only the commit is left.
+std::function<void()> atFlush;
+
+void RunAtFlush(FileOperation kind) {
+    if (kind == FileOpFlush && atFlush) {
+        auto action = std::move(atFlush);
+        atFlush = nullptr;
+        action();
+    }
+}
+
+class RewriteAmongOthers : public RewriteSafety {
+public:
+    void TearDown() override {
+        atFlush = nullptr;
+        RewriteSafety::TearDown();
+    }
+};
+
+TEST_F(RewriteAmongOthers, ARewriteHoldingTheLockIsLeftAlone) {
+    const std::string bytes = BuildZip(TwoUtf8Names());
+    for (bool backup : {false, true}) {
+        SCOPED_TRACE(backup ? "with -b" : "without -b");
+        path = dir.Write("a.zip", bytes);
+        dir.Write("a.zip.temp", "the other run's new archive");
+#ifdef _WIN32
+        // The other run's lock, taken through a handle of its own.
+        FileHandle other;
+        ASSERT_EQ(OpenForReading(path.c_str(), &other), 0);
+        ASSERT_EQ(LockExclusive(other), 0);
+        before = bytes;
+        EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, backup), ArchiveBusy);
+        CloseFile(&other);
+#else
+        int other = ::open(path.c_str(), O_RDONLY);
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+        before = bytes;
+        EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, backup), ArchiveBusy);
+        ::close(other);
+#endif
+        EXPECT_EQ(detail, 0);
+        EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the other run's new archive");
+        ExpectUntouched({"a.zip.temp"});
+        std::filesystem::remove(dir.File("a.zip.temp"));
+    }
+}
+
+TEST_F(RewriteAmongOthers, ARunThatReadAFileSinceReplacedTouchesNothing) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    int count = LoadIntoContext(before, path, HeldTwoUtf8Names(), ShiftJis);
+    // Another run put its new archive in place after this one read the old
+    // one (the same bytes here: only the file is new), and a third run is now
+    // writing its temporary file.
+    std::string replacement = dir.Write("new", before);
+    std::filesystem::rename(FsPath(replacement), FsPath(path));
+    dir.Write("a.zip.temp", "the third run's new archive");
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), ArchiveChanged);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the third run's new archive");
+    ExpectUntouched({"a.zip.temp"});
+}
+
+TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
+    ZipLayout commentOnly;
+    commentOnly.entries.push_back(Entry("a.txt", "1"));
+    commentOnly.comment = Utf8A;
+    HeldArchive heldComment;
+    heldComment.nameEncoding = Utf8;
+    heldComment.comment = SjisA;
+    struct Case {
+        const char* scenario;
+        std::string bytes;
+        HeldArchive held;
+        bool backup;
+    };
+    const Case cases[] = {
+        {"full rewrite", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), false},
+        {"full rewrite, change during the backup", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(),
+         true},
+        {"comment only", BuildZip(commentOnly), heldComment, false},
+    };
+    ObserveFileOperations(RunAtFlush);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        std::filesystem::remove(dir.File("a.zip.back"));
+        path = dir.Write("a.zip", c.bytes);
+        before = c.bytes;
+#ifdef _WIN32
+        // Windows keeps other programs from writing to the archive while the
+        // rewrite has it open: the append fails and the rewrite completes.
+        atFlush = [this] {
+            std::ofstream out(FsPath(path), std::ios::binary | std::ios::app);
+            EXPECT_FALSE(out.is_open()) << "another program wrote to the archive";
+        };
+        EXPECT_EQ(Load(c.held, ShiftJis, c.backup), 0);
+        before = ReadFileBytes(path);
+#else
+        atFlush = [this] {
+            std::ofstream(path, std::ios::binary | std::ios::app) << "appended by another program";
+            before += "appended by another program";
+        };
+        EXPECT_EQ(Load(c.held, ShiftJis, c.backup), ArchiveChanged);
+        EXPECT_EQ(detail, 0);
+#endif
+        ExpectUntouched(c.backup ? std::vector<std::string>{"a.zip.back"}
+                                 : std::vector<std::string>{});
+    }
+}
+
+// A second arcpeek started while the rewrite is about to commit refuses with
+// 77; the first run completes undisturbed.
+TEST_F(RewriteAmongOthers, ASecondProcessRefusesWhileTheRewriteRuns) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8Nihon + ".txt", "nihon"));
+    layout.entries.push_back(Entry(Utf8A + Utf8I + ".txt", "aiueo"));
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisNihon + ".txt"), Converted(SjisA + SjisI + ".txt")};
+    ToolRun second;
+    ObserveFileOperations(RunAtFlush);
+    atFlush = [&] { second = RunArcpeek({"-c:sN", path}); };
+    ASSERT_EQ(Rewrite(BuildZip(layout), held, ShiftJis), 0);
+    EXPECT_EQ(second.exitCode, ArchiveBusy) << second.output;
+    EXPECT_NE(second.output.find("(77)"), std::string::npos) << second.output;
+    ParsedZip zip = ParseZip(ReadFileBytes(path));
+    ASSERT_EQ(zip.error, "");
+    EXPECT_EQ(Hex(zip.entries[0].name), Hex(SjisNihon + ".txt"));
+    EXPECT_EQ(zip.entries[1].data, "aiueo");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
+}
+
 // --- Every file operation failing in turn -----------------------------------
 
 // Which result codes may name a failure of each kind of operation.
@@ -492,13 +743,15 @@ bool CodeNamesOperation(int code, unsigned kind) {
         case FileOpFlush:
             return in({TempFlushFailed, BackupFailed});
         case FileOpSeek:
-            return in({CommentOnlySeekFailed});
+            return in({CommentOnlySeekFailed, ArchiveOpenFailed});
         case FileOpTruncate:
             return in({CommentOnlyCutFailed});
         case FileOpReplace:
             return in({ReplaceFailed, BackupFailed});
         case FileOpMetadata:
-            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed});
+            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed, ArchiveChanged});
+        case FileOpLock:
+            return in({ArchiveOpenFailed});
         default:
             return false;
     }
