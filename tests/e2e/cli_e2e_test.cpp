@@ -143,6 +143,27 @@ TEST_F(CommandLine, LongPathsAreHandledWholly) {
     EXPECT_EQ(run.output, NotFound(missing));
 }
 
+TEST_F(CommandLine, PathsWithCharactersOutsideCodePage932Work) {
+    // Hangul and emoji have no code in code page 932: on Windows such paths
+    // reach the system only through the wide calls, for every file the tool
+    // opens or makes (archive, list file, temporary file, backup).
+    const std::string folder = scratch.path() + "/\xED\x95\x9C\xEA\xB8\x80\xF0\x9F\x98\x80";
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
+    const std::string archive = folder + "/\xF0\x9F\x93\xA6.zip";
+    const std::string original = BuildZipWithNames({"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt"});
+    std::ofstream(FsPath(archive), std::ios::binary) << original;
+    const std::string list = folder + "/\xF0\x9F\x93\x8B.csv";
+
+    ToolRun listed = RunArcpeek({"-f:" + list, archive});
+    EXPECT_EQ(listed.exitCode, 0) << listed.output;
+    EXPECT_NE(ReadFileBytes(list).find("\x93\xFA\x96\x7B\x8C\xEA.txt,"), std::string::npos);
+    ToolRun rewritten = RunArcpeek({"-c:sN", "-b", archive});
+    EXPECT_EQ(rewritten.exitCode, 0) << rewritten.output;
+    EXPECT_EQ(ReadFileBytes(archive + ".back"), original);
+    EXPECT_NE(ReadFileBytes(archive), original);
+    EXPECT_EQ(RunArcpeek({folder + "/missing.zip"}).exitCode, 5);
+}
+
 TEST_F(CommandLine, SwitchLettersBeyondTheirPositionsAreIgnored) {
     const std::string archive = scratch.Write("a.zip", SimpleArchive());
     ToolRun run = RunArcpeek({"-abc", archive});
