@@ -20,6 +20,12 @@ ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& work
 // The same, killed if it has not ended within `seconds`.
 ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args);
 
+// When ARCPEEK_COLLECT_ARCHIVES names a folder, copies every archive among
+// `args` (an existing file, relative to `workDir`) into it, named after its
+// contents, so that the builds of other platforms can be run on the same
+// archives. RunArcpeek calls it.
+void CollectArchives(const std::vector<std::string>& args, const std::string& workDir);
+
 // Runs any program found on PATH the same way; exitCode 127 if it is missing.
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir = "");
 

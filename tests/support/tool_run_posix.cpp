@@ -101,6 +101,7 @@ ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bo
 }  // namespace
 
 ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& workDir) {
+    CollectArchives(args, workDir);
     std::vector<std::string> argv{ARCPEEK_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return Run(argv, workDir, false);

@@ -185,6 +185,7 @@ bool IsLinuxProgram(const std::string& program) {
 }  // namespace
 
 ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& workDir) {
+    CollectArchives(args, workDir);
     std::vector<std::string> argv{ARCPEEK_BINARY};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunWindowsProgram(argv, workDir);
