@@ -26,7 +26,9 @@ ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args);
 // archives. RunArcpeek calls it.
 void CollectArchives(const std::vector<std::string>& args, const std::string& workDir);
 
-// Runs any program found on PATH the same way; exitCode 127 if it is missing.
+// Runs any program found on PATH the same way, in the locale C.UTF-8 whatever
+// the caller's (an "env LC_ALL=..." in front still decides); exitCode 127 if
+// it is missing.
 ToolRun RunProgram(const std::vector<std::string>& argv, const std::string& workDir = "");
 
 // True when `program` is found on PATH.

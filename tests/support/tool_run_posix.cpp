@@ -75,6 +75,10 @@ ToolRun Run(const std::vector<std::string>& argv, const std::string& workDir, bo
             args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         if (search) {
+            // The peers write and print names by the locale's character set:
+            // in the C locale of a bare system, bsdtar leaves the UTF-8 flag
+            // off and unzip prints "?" for names that tests compare as UTF-8.
+            ::setenv("LC_ALL", "C.UTF-8", 1);
             ::execvp(args[0], args.data());
         } else {
             ::execv(args[0], args.data());

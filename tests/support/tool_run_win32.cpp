@@ -153,7 +153,7 @@ std::string Escaped(const std::string& argument) {
 const char* const BridgeScript =
     "d=$1; w=$2; shift 2; n=$#; while [ $n -gt 0 ]; do v=$(printf '%bx' \"$1\"); "
     "set -- \"$@\" \"${v%x}\"; shift; n=$((n-1)); done; "
-    "PATH=/usr/local/bin:/usr/bin:/bin; export PATH; "
+    "PATH=/usr/local/bin:/usr/bin:/bin; LC_ALL=C.UTF-8; export PATH LC_ALL; "
     "if [ -z \"$w\" ] || cd \"$w\"; then \"$@\" </dev/null >\"$d/out\" 2>\"$d/err\"; c=$?; "
     "else c=126; fi; echo $c >\"$d/code.part\"; mv \"$d/code.part\" \"$d/code\"";
 
