@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Listing benchmark: arcpeek against unzip -l, zipinfo, bsdtar -tvf, 7zz l and
-python3's zipfile, each listing the same 65,535-entry archive with its output
-sent to /dev/null. Prints median times, each peer's time divided by ours, and
+python3's zipfile, and against the floor walk (bench/floor_walk.c: one read of
+the directory, one row per header, names as stored), each listing the same
+65,535-entry archive with its output sent to /dev/null. Prints median times, each peer's time divided by ours, and
 peak memory (maximum resident set size).
 
     bench/listing.sh [--runs N] [--binary PATH] [--out DIR] [--markdown]
@@ -27,10 +28,11 @@ PYTHON_LISTING = ("import zipfile,sys; "
                   "[print(i.filename, i.file_size) for i in zipfile.ZipFile(sys.argv[1]).infolist()]")
 
 
-def tools(binary, archive):
-    """(label, argv) of every lister, ours first."""
+def tools(binary, floor, archive):
+    """(label, argv) of every lister, ours first, then the floor walk."""
     return [
         ("arcpeek", [binary, archive]),
+        ("floor walk", [floor, archive]),
         ("unzip -l", ["unzip", "-l", archive]),
         ("zipinfo", ["zipinfo", archive]),
         ("bsdtar -tvf", ["bsdtar", "-tvf", archive]),
@@ -100,7 +102,7 @@ def main():
     parser.add_argument("--markdown", action="store_true", help="print tables for bench/README.md")
     args = parser.parse_args()
 
-    for needed in ("hyperfine", "/usr/bin/time", "python3"):
+    for needed in ("hyperfine", "/usr/bin/time", "python3", "cc"):
         if not shutil.which(needed):
             raise SystemExit(f"{needed} is needed (Debian packages hyperfine, time)")
     if not os.access(args.binary, os.X_OK):
@@ -108,12 +110,15 @@ def main():
 
     subprocess.run([sys.executable, os.path.join(HERE, "listing_archives.py"), args.out],
                    check=True)
+    # The floor: the least a lister does (bench/floor_walk.c).
+    floor = os.path.join(args.out, "floor_walk")
+    subprocess.run(["cc", "-O2", "-o", floor, os.path.join(HERE, "floor_walk.c")], check=True)
     print(f"machine: {os.cpu_count()} cores, {cpu_model()}; "
           f"{datetime.date.today().isoformat()}; {args.runs} runs after 2 warm-ups")
     for label in ("sjis", "utf8"):
         archive = os.path.join(args.out, f"listing-{label}.zip")
         entries, size = directory_size(archive)
-        commands, missing = available(tools(args.binary, archive))
+        commands, missing = available(tools(args.binary, floor, archive))
         times = medians(commands, args.runs, os.path.join(args.out, f"listing-{label}.json"))
         ours = times["arcpeek"]
         print()

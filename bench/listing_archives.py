@@ -5,6 +5,8 @@
     listing-utf8.zip   the same names in UTF-8, with general purpose bit 11
 
     python3 bench/listing_archives.py OUTDIR [ENTRIES]
+
+With another number of ENTRIES the names carry it: listing-sjis-1000.zip.
 """
 
 import os
@@ -49,8 +51,9 @@ def main():
     out = sys.argv[1]
     count = int(sys.argv[2]) if len(sys.argv) > 2 else ENTRIES
     os.makedirs(out, exist_ok=True)
+    suffix = "" if count == ENTRIES else f"-{count}"
     for label, encoding in (("sjis", "cp932"), ("utf8", "utf-8")):
-        with open(os.path.join(out, f"listing-{label}.zip"), "wb") as f:
+        with open(os.path.join(out, f"listing-{label}{suffix}.zip"), "wb") as f:
             f.write(build(encoding, count))
 
 

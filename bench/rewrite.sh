@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Rewrite benchmark: re-encodes the names of a 1 GiB archive of a few hundred
-# stored entries from Shift-JIS to UTF-8 (arcpeek -c:uN), against copying the
+# stored entries from Shift-JIS to UTF-8 (arcpeek -c:uN, and with -b, which
+# keeps the original as work.zip.back), against copying the
 # same file with cp and against renaming one entry with zipnote -w and with
 # 7zz rn. arcpeek flushes the new archive to disk before it replaces the old
 # one; the others do not, so each is also timed followed by `sync FILE`, which
@@ -18,7 +19,7 @@ total=${2:-1024}
 entries=${3:-300}
 out=bench/out/rewrite
 mkdir -p "$out"
-trap 'rm -f "$out"/*.zip "$out"/*.zip.temp "$out"/*.tmp' EXIT
+trap 'rm -f "$out"/*.zip "$out"/*.zip.temp "$out"/*.zip.back "$out"/*.tmp' EXIT
 
 free=$(df --output=avail -k "$out" | tail -1)
 if [ "$free" -lt $((total * 5 * 1024)) ]; then
@@ -34,9 +35,10 @@ echo "making a ${total} MiB archive of ${entries} entries ..."
 python3 bench/rewrite_make_archive.py "$out/pristine.zip" "$total" "$entries"
 printf '@ readme.txt\n@=readme-renamed.txt\n' > "$out/rename.txt"
 
-fresh="cp $out/pristine.zip $out/work.zip && rm -f $out/copy.zip && sync"
+fresh="cp $out/pristine.zip $out/work.zip && rm -f $out/copy.zip $out/work.zip.back && sync"
 hyperfine --runs "$runs" --export-json "$out/results.json" \
     -n "arcpeek -c:uN" --prepare "$fresh" "$arcpeek -c:uN $out/work.zip" \
+    -n "arcpeek -c:uN -b" --prepare "$fresh" "$arcpeek -c:uN -b $out/work.zip" \
     -n "cp" --prepare "$fresh" "cp $out/work.zip $out/copy.zip" \
     -n "cp + sync" --prepare "$fresh" "cp $out/work.zip $out/copy.zip && sync $out/copy.zip" \
     -n "zipnote -w" --prepare "$fresh" "zipnote -w $out/work.zip < $out/rename.txt" \

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the rewrite benchmark's archive: stored entries with Shift-JIS names
 (no UTF-8 flag) holding incompressible data, plus one ASCII-named entry that
-the peers rename. Usage: rewrite_make_archive.py OUTPUT [TOTAL_MIB] [ENTRIES]"""
+the peers rename. Usage: rewrite_make_archive.py OUTPUT [TOTAL_MIB] [ENTRIES]; with TOTAL_MIB 0
+every entry is empty."""
 import os
 import random
 import struct
@@ -37,7 +38,7 @@ def main():
     directory = []
     with open(output, "wb") as out:
         for i, name in enumerate(names):
-            size = per_entry + rng.randint(-4096, 4096)
+            size = per_entry + rng.randint(-4096, 4096) if per_entry else 0
             shift = i * 4099 % len(block)
             data = (block[shift:] + block[:shift]) * (size // len(block) + 1)
             data = data[:size]

@@ -62,22 +62,26 @@ struct CentralRecord {
     uint32_t externalAttributes;
     uint32_t localHeaderOffset;
 
-    char* name;            // display form, zero-terminated; always set
-    char* extra;           // extra field as stored; null when extraLength is 0
-    char* comment;         // display form; null when commentLength is 0
-    int nameConverted;     // the name was non-ASCII and went through detection
-    int commentConverted;  // the same for the entry comment
+    char* name;     // display form, zero-terminated; always set
+    char* extra;    // extra field as stored; null when extraLength is 0
+    char* comment;  // display form; null when commentLength is 0
+    // One byte each: the table holds one record per entry, and a listing
+    // should take little more memory than the directory it shows.
+    uint8_t nameConverted;     // the name was non-ASCII and went through detection
+    uint8_t commentConverted;  // the same for the entry comment
     // The held Shift-JIS text is not a faithful reading of what is stored
     // (a character was replaced, a conversion stopped early, malformed input,
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
-    int nameLossy;
-    int commentLossy;
+    uint8_t nameLossy;
+    uint8_t commentLossy;
+    uint16_t storedNameLength;  // the length of the name as stored in the file
     // The name as stored in the file, before conversion: storedNameLength
-    // bytes, zero-terminated; the same text as `name` when it was not
-    // converted. A rewrite compares stored names to tell an entry that
-    // shares its name by design from two names that conversion merges.
+    // bytes, zero-terminated; the same text as `name` when the two are the
+    // same bytes. A rewrite compares stored names to tell an entry that
+    // shares its name by design from two names that conversion merges. Kept
+    // only when a rewrite was asked for (targetEncoding set before reading);
+    // null otherwise, so that a listing holds no second copy of its names.
     const char* storedName;
-    uint16_t storedNameLength;
 };
 
 // Parsed view of one entry, used by the reports.

@@ -1,5 +1,6 @@
 #include "archive/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -30,11 +31,25 @@ struct OpenArchive {
     }
 };
 
-// The directory buffer, freed before the reader returns.
-struct DirectoryBuffer {
+// The central directory is read through a window rather than whole, so that
+// a listing holds little more than the tables it builds. The window always
+// holds one whole central header with its texts (at most 46 + 3 * 65535
+// bytes) and TextPadding bytes more.
+constexpr size_t WindowReadSize = 64 * 1024;
+constexpr size_t LongestHeader = CentralHeaderSize + 3 * 65535;
+constexpr size_t WindowCapacity = WindowReadSize + LongestHeader + TextPadding;
+
+// A window over the directory: bytes [start, end) of the directory are at
+// `bytes`, followed by the directory's next bytes or, at its end, by
+// TextPadding zero bytes. Freed before the reader returns.
+struct DirectoryWindow {
+    std::FILE* file = nullptr;
     uint8_t* bytes = nullptr;
-    size_t size = 0;
-    ~DirectoryBuffer() {
+    size_t capacity = 0;
+    size_t size = 0;  // of the whole directory
+    size_t start = 0;
+    size_t end = 0;
+    ~DirectoryWindow() {
         std::free(bytes);
     }
 };
@@ -156,7 +171,7 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
 // every entry fits in three times the directory and four terminators each.
-int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* directory,
+int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* directory,
                    int* errorDetail) {
     errno = 0;
     context.entries = static_cast<EntryInfo*>(std::malloc(count * sizeof(EntryInfo)));
@@ -165,7 +180,8 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
         return 14;
     }
     directory->size = directorySize;
-    directory->bytes = static_cast<uint8_t*>(std::malloc(directorySize + TextPadding));
+    directory->capacity = std::min(directorySize + TextPadding, WindowCapacity);
+    directory->bytes = static_cast<uint8_t*>(std::malloc(directory->capacity));
     if (!directory->bytes) {
         *errorDetail = errno;
         return 15;
@@ -189,33 +205,61 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryBuffer* direct
     return 0;
 }
 
-int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryBuffer* directory, int* errorDetail) {
+// Positions the archive at the central directory for the window to read.
+int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryWindow* directory, int* errorDetail) {
     const int64_t offset = context.endRecord.directoryOffset;
     if (offset + static_cast<int64_t>(directory->size) > fileSize) {
         *errorDetail = 0;
         return 20;
     }
     errno = 0;
-    int64_t got = ReadAt(file, offset, directory->bytes, directory->size);
-    if (got < 0) {
+    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
         *errorDetail = errno;
         return 19;
     }
-    if (got < static_cast<int64_t>(directory->size)) {
-        *errorDetail = errno;
-        return 20;
-    }
-    std::memset(directory->bytes + directory->size, 0, TextPadding);
+    directory->file = file;
     return 0;
 }
 
-// The walk over the directory buffer.
+// Makes the directory's bytes [position, position + count) available in the
+// window, with the TextPadding bytes after them. `position` never goes back.
+// Returns 0, or 20 when the directory could not be read.
+int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
+    size_t wanted = std::min(position + count + TextPadding, w->size);
+    if (wanted <= w->end)
+        return 0;
+    size_t kept = w->end - position;
+    std::memmove(w->bytes, w->bytes + (position - w->start), kept);
+    w->start = position;
+    // One read of WindowReadSize, or more when one header needs more.
+    size_t room = w->capacity - TextPadding - kept;
+    size_t step = std::max(WindowReadSize, wanted - w->end);
+    size_t wanting = std::min({room, step, w->size - w->end});
+    errno = 0;
+    size_t got = std::fread(w->bytes + kept, 1, wanting, w->file);
+    if (got < wanting) {
+        *errorDetail = errno;
+        return 20;
+    }
+    w->end += got;
+    if (w->end == w->size)
+        std::memset(w->bytes + (w->end - w->start), 0, TextPadding);
+    return 0;
+}
+
+// The walk over the directory.
 struct Walk {
-    const uint8_t* directory;
+    DirectoryWindow* window;
     size_t size;
     size_t position;
     char* poolCursor;
+    int* errorDetail;
 };
+
+// The walk's position in the window; valid until the window next moves.
+const uint8_t* AtPosition(const Walk* walk) {
+    return walk->window->bytes + (walk->position - walk->window->start);
+}
 
 void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
     entry->second = static_cast<uint8_t>((t & 0x1F) * 2);
@@ -328,7 +372,10 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     if (!record->name)
         return ConvertedNameTooLong;
     record->storedName = record->name;
-    if (record->nameConverted) {
+    bool sameBytes = length == n && std::memcmp(record->name, stored, n) == 0;
+    if (!sameBytes && context.targetEncoding == Ascii) {
+        record->storedName = nullptr;  // only a rewrite needs it
+    } else if (!sameBytes) {
         record->storedName = PlaceInPool(walk, stored, n);
         if (!record->storedName)
             return ConvertedNameTooLong;
@@ -376,14 +423,16 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
 
 // Reads the central header at the walk's position as entry `index`.
 int ReadCentralEntry(Walk* walk, int index) {
-    const uint8_t* header = walk->directory + walk->position;
     if (walk->size - walk->position < CentralHeaderSize)
         return 83;
+    int r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize, walk->errorDetail);
+    if (r != 0)
+        return r;
     CentralRecord* record = &context.records[index];
     EntryInfo* entry = &context.entries[index];
     context.order[index] = record;
 
-    int r = TakeHeaderFields(header, record, entry);
+    r = TakeHeaderFields(AtPosition(walk), record, entry);
     if (r != 0)
         return r;
 
@@ -399,7 +448,11 @@ int ReadCentralEntry(Walk* walk, int index) {
     entry->internalAttributes = record->internalAttributes;
     entry->externalAttributes = record->externalAttributes;
 
-    const uint8_t* name = header + CentralHeaderSize;
+    r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize + n + x + c,
+                       walk->errorDetail);
+    if (r != 0)
+        return r;
+    const uint8_t* name = AtPosition(walk) + CentralHeaderSize;
     r = TakeName(walk, name, n, record, entry);
     if (r != 0)
         return r;
@@ -418,19 +471,25 @@ int ReadCentralEntry(Walk* walk, int index) {
 
 // Walks the directory header by header; bytes between headers are skipped.
 // The directory must hold exactly diskEntries headers.
-int WalkDirectory(const DirectoryBuffer& directory) {
-    Walk walk{directory.bytes, directory.size, 0, context.pool};
+int WalkDirectory(DirectoryWindow* directory, int* errorDetail) {
+    Walk walk{directory, directory->size, 0, context.pool, errorDetail};
     const int count = context.endRecord.diskEntries;
     int index = 0;
     while (walk.position < walk.size) {
-        if (walk.size - walk.position < 4 ||
-            !HasSignature(walk.directory + walk.position, CentralHeaderSignature)) {
+        if (walk.size - walk.position < 4) {
+            ++walk.position;
+            continue;
+        }
+        int r = EnsureInWindow(walk.window, walk.position, 4, errorDetail);
+        if (r != 0)
+            return r;
+        if (!HasSignature(AtPosition(&walk), CentralHeaderSignature)) {
             ++walk.position;
             continue;
         }
         if (index == count)
             return MoreHeadersThanEntries;
-        int r = ReadCentralEntry(&walk, index);
+        r = ReadCentralEntry(&walk, index);
         if (r != 0)
             return r;
         ++index;
@@ -481,14 +540,14 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
     if (badDirectory)
         return 4;
 
-    DirectoryBuffer directory;
+    DirectoryWindow directory;
     r = AllocateTables(end.diskEntries, end.directorySize, &directory, errorDetail);
     if (r != 0)
         return r;
     r = LoadDirectory(archive.file, size, &directory, errorDetail);
     if (r != 0)
         return r;
-    r = WalkDirectory(directory);
+    r = WalkDirectory(&directory, errorDetail);
     if (r != 0)
         return r;
     if (entryCount)

@@ -1,6 +1,8 @@
 #include "jcode/detect.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 // The detector is a fixed chain: byte-order marks, an 8-bit scan (UTF-8, then
 // Shift-JIS/EUC-JP), a 16-bit scan for UTF-16 and its byte order, and a last
@@ -35,16 +37,24 @@ bool IsKanaByte(uint8_t b) {
 }
 
 int LeadingOneBits(uint8_t b) {
-    int count = 0;
-    while (count < 8 && (b & (0x80 >> count)))
-        ++count;
-    return count;
+    return std::countl_one(b);
+}
+
+// True when one of the eight bytes at `bytes` is below 0x20. Subtracting 0x20
+// from every byte sets the top bit of each byte that was below it; bytes of
+// 0x80 or above are masked out. A borrow can mark another byte only after a
+// byte that was below, so the answer is exact.
+bool HasByteBelowSpace(const uint8_t* bytes) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return ((word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL) != 0;
 }
 
 // What the UTF-8 pass found.
 struct Utf8Evidence {
     bool broken;
     bool highSeen;
+    bool lineControlSeen;  // a line-control byte among the bytes examined
     int sequences;
 };
 
@@ -52,12 +62,16 @@ struct Utf8Evidence {
 // the whole 8-bit scan.
 bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) {
     int pending = 0;
-    Utf8Evidence e{false, false, 0};
-    for (int32_t i = 0; i < length; ++i) {
+    Utf8Evidence e{false, false, false, 0};
+    int32_t i = 0;
+    for (; i < length && !e.broken; ++i) {
         uint8_t b = bytes[i];
-        if (b == 0 || (b < 0x20 && !IsLineControl(b)))
-            return false;
         if (b < 0x80) {
+            if (b < 0x20) {
+                if (!IsLineControl(b))
+                    return false;  // a zero byte is no line control
+                e.lineControlSeen = true;
+            }
             if (pending > 0) {
                 e.broken = true;
                 pending = 0;
@@ -65,8 +79,6 @@ bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) 
             continue;
         }
         e.highSeen = true;
-        if (e.broken)
-            continue;
         if (pending == 0) {
             int ones = LeadingOneBits(b);
             if (ones == 1 || ones >= 7) {
@@ -80,6 +92,20 @@ bool ScanUtf8Pass(const uint8_t* bytes, int32_t length, Utf8Evidence* evidence) 
         } else if (--pending == 0 && ++e.sequences == SequencesToStop) {
             *evidence = e;  // enough evidence: the rest is not examined
             return true;
+        }
+    }
+    // Once the text is no UTF-8, only its control bytes still matter; eight
+    // bytes without one are passed over at once.
+    for (; i < length; ++i) {
+        if (i + 8 <= length && !HasByteBelowSpace(bytes + i)) {
+            i += 7;
+            continue;
+        }
+        uint8_t b = bytes[i];
+        if (b < 0x20) {
+            if (!IsLineControl(b))
+                return false;
+            e.lineControlSeen = true;
         }
     }
     if (pending > 0)
@@ -173,6 +199,11 @@ int ScanByteText(const uint8_t* bytes, int32_t length, int mode) {
         return Undetermined;
     bool confirm = !utf8.broken;
     if (confirm && (mode != 1 || utf8.sequences >= SequencesToAccept))
+        return Utf8Text;
+    // The pair pass can change a confirmed answer only through a control
+    // byte; with none in the text (and no zero byte, or the UTF-8 pass would
+    // have stopped) it would answer UTF-8 as well.
+    if (confirm && !utf8.lineControlSeen)
         return Utf8Text;
     PairEvidence pairs;
     if (!ScanPairPass(bytes, length, &pairs))

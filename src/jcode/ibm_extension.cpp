@@ -86,6 +86,10 @@ void ReplaceIbmExtensionCodes(char* text) {
             ++p;
             continue;
         }
+        if (p[0] < (FirstIbmExtensionCode >> 8)) {  // no extension code: nothing to look up
+            p += 2;
+            continue;
+        }
         const uint16_t other = OtherCodeOfIbmExtension(static_cast<uint16_t>(p[0] << 8 | p[1]));
         if (other != 0) {
             p[0] = static_cast<uint8_t>(other >> 8);

@@ -38,27 +38,6 @@ size_t TranslateNewline(const char* text, NewlineForm form, char* replacement,
     return consumed;
 }
 
-TextSink MakeTextSink(char* out, size_t capacity) {
-    return TextSink{out, capacity, 0, false};
-}
-
-bool SinkPut(TextSink* sink, const char* bytes, size_t count) {
-    if (sink->full)
-        return false;
-    // Room must stay for the terminator: used + count + 1 <= capacity.
-    if (sink->capacity == 0 || count > sink->capacity - 1 - sink->used) {
-        sink->full = true;
-        return false;
-    }
-    std::memcpy(sink->out + sink->used, bytes, count);
-    sink->used += count;
-    return true;
-}
-
-bool SinkPutByte(TextSink* sink, char byte) {
-    return SinkPut(sink, &byte, 1);
-}
-
 void SinkTerminate(TextSink* sink) {
     if (sink->capacity == 0) {
         sink->full = true;

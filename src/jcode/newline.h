@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "jcode/conversion.h"
 
@@ -30,12 +31,29 @@ struct TextSink {
     bool full;  // a put did not fit; nothing was written for it or after it
 };
 
-TextSink MakeTextSink(char* out, size_t capacity);
+inline TextSink MakeTextSink(char* out, size_t capacity) {
+    return TextSink{out, capacity, 0, false};
+}
 
 // Appends `count` bytes when they fit with room left for the terminator;
 // otherwise sets `full` and writes nothing. Returns false once `full`.
-bool SinkPut(TextSink* sink, const char* bytes, size_t count);
-bool SinkPutByte(TextSink* sink, char byte);
+// Inline: the converters put every character through here.
+inline bool SinkPut(TextSink* sink, const char* bytes, size_t count) {
+    if (sink->full)
+        return false;
+    // Room must stay for the terminator: used + count + 1 <= capacity.
+    if (sink->capacity == 0 || count > sink->capacity - 1 - sink->used) {
+        sink->full = true;
+        return false;
+    }
+    std::memcpy(sink->out + sink->used, bytes, count);
+    sink->used += count;
+    return true;
+}
+
+inline bool SinkPutByte(TextSink* sink, char byte) {
+    return SinkPut(sink, &byte, 1);
+}
 
 // Writes the zero byte after the text (there is always room for it when the
 // capacity is at least 1). A zero capacity marks the sink full.

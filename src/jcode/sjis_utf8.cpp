@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jcode/cp932_table.h"
 #include "jcode/euc.h"
 #include "jcode/kana.h"
 #include "jcode/newline.h"
@@ -146,7 +147,7 @@ int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* lengt
     size_t units = 0;
     bool replaced = false;
     // Every character is one unit, so the units always fit.
-    CodePage932ToUtf16(narrowWork, narrowLength, wideWork, WideWorkSize, &units, &replaced);
+    CodePage932ToUtf16Cached(narrowWork, narrowLength, wideWork, WideWorkSize, &units, &replaced);
     if (!output) {
         size_t characters = 0;
         int fault = ValidateNarrowWork(flags, &characters);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jcode/cp932_table.h"
 #include "jcode/kana.h"
 #include "jcode/newline.h"
 #include "jcode/work_areas.h"
@@ -90,7 +91,7 @@ char16_t Cp932Variant(char16_t u) {
 // Appends one unit: a combining sound mark joins the kana before it where
 // code page 932 holds the result, a surrogate pair becomes one unrepresentable
 // character, and JIS variants take their code page 932 form.
-void AppendUnit(WideText* text, char16_t u) {
+inline void AppendUnit(WideText* text, char16_t u) {
     char16_t* last = text->count > 0 ? &wideWork[text->count - 1] : nullptr;
     if (last && (u == CombiningVoicedMark || u == CombiningSemiVoicedMark)) {
         if (char16_t composed = ComposeKana(*last, u)) {
@@ -113,6 +114,14 @@ void AppendUnit(WideText* text, char16_t u) {
 // rule, keeping each double-byte character whole.
 void CopyWithNewlines(size_t length, NewlineForm form, TextSink* sink) {
     narrowWork[length] = 0;  // TranslateNewline looks one byte past a CR
+    // Without a newline (no trail byte is a CR or LF) the text is copied as
+    // it is; when it fits whole, in one piece.
+    if (std::memchr(narrowWork, '\r', length) == nullptr &&
+        std::memchr(narrowWork, '\n', length) == nullptr) {
+        if (SinkPut(sink, narrowWork, length))
+            return;
+        sink->full = false;  // copied piece by piece below, up to where it fills
+    }
     size_t i = 0;
     while (i < length && !sink->full) {
         uint8_t b = static_cast<uint8_t>(narrowWork[i]);
@@ -137,8 +146,8 @@ int WideTextToShiftJis(const WideText& text, bool malformed, char* output, size_
                        ConversionFlags flags, int* lossy) {
     size_t length = 0;
     bool replaced = false;
-    int converted =
-        Utf16ToCodePage932(wideWork, text.count, narrowWork, NarrowWorkText, &length, &replaced);
+    int converted = Utf16ToCodePage932Cached(wideWork, text.count, narrowWork, NarrowWorkText,
+                                             &length, &replaced);
     TextSink sink = MakeTextSink(output, capacity);
     CopyWithNewlines(length, SelectNewlineForm(flags), &sink);
     SinkTerminate(&sink);
@@ -209,11 +218,25 @@ int Utf8ToShiftJis(const char* source, char* output, size_t capacity, Conversion
     bool malformed = false;
     size_t i = 0;
     while (i < n && !text.full) {
+        if (bytes[i] < 0x80) {
+            // One byte, never zero before the end, never joined or varied.
+            if (text.count == WideWorkText) {
+                text.full = true;
+                break;
+            }
+            wideWork[text.count++] = bytes[i++];
+            continue;
+        }
         // A sequence cut short by the end of the text takes zero for its
         // missing bytes.
-        uint8_t seq[4] = {0, 0, 0, 0};
+        // Away from the end the bytes are read where they stand.
+        uint8_t padded[4] = {0, 0, 0, 0};
         size_t available = std::min<size_t>(4, n - i);
-        std::memcpy(seq, bytes + i, available);
+        const uint8_t* seq = bytes + i;
+        if (available < 4) {
+            std::memcpy(padded, bytes + i, available);
+            seq = padded;
+        }
         int length = 0;
         uint16_t u = DecodeUtf8Char(seq, &length);
         if (static_cast<size_t>(length) > available || !IsWellFormedUtf8(seq, length)) {

@@ -27,11 +27,16 @@ constexpr int ShortTransfer = -1;
 // Returned by LockExclusive when another process holds the lock.
 constexpr int FileBusy = -2;
 
+// Returned by LinkFile where the file system cannot give a file a second
+// name: another volume, a file system without hard links, the file's link
+// count at its limit, or links refused for lack of permission.
+constexpr int NoLinkHere = -3;
+
 // Kinds of operations, as bits, for the fault seam.
 enum FileOperation : unsigned {
     FileOpOpen = 1u << 0,       // OpenForReading, OpenForUpdate
-    FileOpCreate = 1u << 1,     // CreateFreshFile
-    FileOpRead = 1u << 2,       // ReadExact
+    FileOpCreate = 1u << 1,     // CreateFreshFile, LinkFile
+    FileOpRead = 1u << 2,       // ReadExact, ReadUpTo
     FileOpWrite = 1u << 3,      // WriteAll
     FileOpFlush = 1u << 4,      // FlushToDisk
     FileOpCopy = 1u << 5,       // CopyBytes, CopyWholeFile
@@ -82,7 +87,11 @@ int LockExclusive(FileHandle file);
 
 // Reads exactly `length` bytes at the current position.
 int ReadExact(FileHandle file, void* buffer, size_t length);
-// Writes all `length` bytes at the current position.
+// Reads up to `length` bytes at the current position: fewer only where the
+// file ends. `got` receives the count, 0 at the end of the file.
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got);
+// Writes all `length` bytes at the current position. A large write (1 MiB or
+// more) starts going to disk at once, without waiting, as copies do.
 int WriteAll(FileHandle file, const void* bytes, size_t length);
 // Moves the current position to `offset` from the start.
 int SeekTo(FileHandle file, uint64_t offset);
@@ -104,6 +113,13 @@ int CopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedS
 int CopyWholeFile(FileHandle from, FileHandle to);
 // Gives `to` the permission bits (and, where allowed, the owner) of `from`.
 int CopyPermissions(FileHandle from, FileHandle to);
+
+// Gives the file at `existing` the second name `link` (a hard link: both
+// names are one file, and a change made through either shows through both).
+// Nothing may exist at `link`. Fails with NoLinkHere where the file system
+// cannot do it, so that the caller can copy instead; with the system's error
+// otherwise. A Windows body can use CreateHardLinkW.
+int LinkFile(const char* existing, const char* link);
 
 // Atomically puts the file at `replacement` in the place of `target` and
 // makes the change durable; afterwards `replacement` no longer exists. On

@@ -171,6 +171,13 @@ void FlushFolderOf(const char* path) {
     ::close(fd);
 }
 
+// Errors of link(2) that mean the file cannot have a second name here.
+int LinkError(int error) {
+    bool impossible = error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP ||
+                      error == EOPNOTSUPP || error == ENOSYS;
+    return impossible ? NoLinkHere : error;
+}
+
 }  // namespace
 
 int OpenForReading(const char* path, FileHandle* file) {
@@ -242,6 +249,30 @@ int ReadExact(FileHandle file, void* buffer, size_t length) {
     return ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length);
 }
 
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
+    *got = 0;
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpRead, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
+        return ShortTransfer;
+    }
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (*got < length) {
+        ssize_t n = ::read(Fd(file), out + *got, length - *got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            break;
+        *got += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
 int WriteAll(FileHandle file, const void* bytes, size_t length) {
     int error = 0;
     FaultOutcome fault = CheckFault(FileOpWrite, &error);
@@ -251,7 +282,10 @@ int WriteAll(FileHandle file, const void* bytes, size_t length) {
         WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length / 2);
         return ShortTransfer;
     }
-    return WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    int r = WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
+    if (r == 0 && length >= CopyBufferSize)
+        StartWriteBack(Fd(file), length);
+    return r;
 }
 
 int SeekTo(FileHandle file, uint64_t offset) {
@@ -361,6 +395,15 @@ int CopyPermissions(FileHandle from, FileHandle to) {
     }
     if (::fchmod(Fd(to), info.st_mode & 07777) != 0)
         return errno;
+    return 0;
+}
+
+int LinkFile(const char* existing, const char* link) {
+    int error = 0;
+    if (CheckFault(FileOpCreate, &error) != NoFault)
+        return LinkError(error);
+    if (::link(existing, link) != 0)
+        return LinkError(errno);
     return 0;
 }
 

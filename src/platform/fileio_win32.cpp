@@ -170,6 +170,23 @@ DWORD ReplaceInTwoSteps(const char* replacement, const char* target) {
     return ERROR_SUCCESS;
 }
 
+// Errors that mean the file cannot have a second name here: from the fault
+// seam, the error numbers the POSIX body takes so; from CreateHardLinkW,
+// another volume, a file system without links (FAT), the file's link count
+// at its limit, or links refused.
+int SeamLinkError(int error) {
+    bool impossible = error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP ||
+                      error == EOPNOTSUPP || error == ENOSYS;
+    return impossible ? NoLinkHere : error;
+}
+
+int SystemLinkError(DWORD error) {
+    bool impossible = error == ERROR_NOT_SAME_DEVICE || error == ERROR_INVALID_FUNCTION ||
+                      error == ERROR_NOT_SUPPORTED || error == ERROR_TOO_MANY_LINKS ||
+                      error == ERROR_ACCESS_DENIED || error == ERROR_PRIVILEGE_NOT_HELD;
+    return impossible ? NoLinkHere : static_cast<int>(error);
+}
+
 int MoveTo(HANDLE handle, int64_t offset, DWORD method) {
     LARGE_INTEGER distance;
     distance.QuadPart = offset;
@@ -251,6 +268,29 @@ int ReadExact(FileHandle file, void* buffer, size_t length) {
         return ShortTransfer;
     }
     return ReadSome(Handle(file), static_cast<uint8_t*>(buffer), length);
+}
+
+int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
+    *got = 0;
+    int error = 0;
+    FaultOutcome fault = CheckFault(FileOpRead, &error);
+    if (fault == FailNow)
+        return error;
+    if (fault == TransferPart) {
+        ReadSome(Handle(file), static_cast<uint8_t*>(buffer), length / 2);
+        return ShortTransfer;
+    }
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (*got < length) {
+        size_t piece = length - *got < LargestTransfer ? length - *got : LargestTransfer;
+        DWORD n = 0;
+        if (!ReadFile(Handle(file), out + *got, static_cast<DWORD>(piece), &n, nullptr))
+            return LastError();
+        if (n == 0)
+            break;
+        *got += n;
+    }
+    return 0;
 }
 
 int WriteAll(FileHandle file, const void* bytes, size_t length) {
@@ -359,6 +399,15 @@ int CopyPermissions(FileHandle from, FileHandle to) {
         copy.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(Handle(to), FileBasicInfo, &copy, sizeof copy))
         return LastError();
+    return 0;
+}
+
+int LinkFile(const char* existing, const char* link) {
+    int error = 0;
+    if (CheckFault(FileOpCreate, &error) != NoFault)
+        return SeamLinkError(error);
+    if (!CreateHardLinkW(SystemPath(link).c_str(), SystemPath(existing).c_str(), nullptr))
+        return SystemLinkError(GetLastError());
     return 0;
 }
 

@@ -1,5 +1,9 @@
 #include "rewrite/archive_writer.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "archive/context.h"
 #include "archive/records.h"
 #include "rewrite/extra_fields.h"
@@ -18,13 +22,30 @@ constexpr uint64_t ShortDescriptorSize = 12;
 // A ZIP64 descriptor holds 8-byte sizes: 8 bytes more than we copy.
 constexpr uint64_t Zip64DescriptorExcess = 8;
 
+// The archive is read, and the new archive written, through two buffers, so
+// that the many small pieces of an archive of small entries (headers, names,
+// extra fields, descriptors, the directory) go in large transfers. Entry data
+// too large to be worth buffering is copied directly.
+constexpr size_t TransferBufferSize = size_t{1} << 20;
+constexpr uint64_t DirectCopyLeast = 256 * 1024;
+uint8_t inputBuffer[TransferBufferSize];
+uint8_t outputBuffer[TransferBufferSize];
+
 struct Walk {
     FileHandle archive;
     FileHandle temp;
-    uint64_t inputPosition;  // bytes of the archive read so far
-    uint64_t outputOffset;   // bytes of the new archive written so far
+    uint64_t inputPosition;  // bytes of the archive taken so far
+    uint64_t outputOffset;   // bytes of the new archive put so far
     int* errorDetail;
+    size_t inputBegin;  // bytes of inputBuffer not yet taken: [inputBegin, inputEnd)
+    size_t inputEnd;
+    size_t outputUsed;  // bytes of outputBuffer not yet written
 };
+
+// Where each step's bytes start in outputBuffer, as offset << 8 | step code,
+// so that a write that fails part way is the failure of the step it stopped
+// in, as if every step had been written on its own.
+std::vector<uint32_t> outputSteps;
 
 // What the rewrite uses of a local header.
 struct LocalHeaderView {
@@ -40,22 +61,85 @@ int Failed(int code, int ioResult, int* errorDetail) {
     return code;
 }
 
-int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
-    if (length == 0)
-        return 0;
-    int r = ReadExact(walk->archive, buffer, length);
+// Refills the drained input buffer; a file that has nothing more fails the
+// step `code` as a short transfer.
+int RefillInput(Walk* walk, int code) {
+    size_t got = 0;
+    int r = ReadUpTo(walk->archive, inputBuffer, TransferBufferSize, &got);
+    if (r == 0 && got == 0)
+        r = ShortTransfer;
     if (r != 0)
         return Failed(code, r, walk->errorDetail);
-    walk->inputPosition += length;
+    walk->inputBegin = 0;
+    walk->inputEnd = got;
+    return 0;
+}
+
+int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    while (length > 0) {
+        if (walk->inputBegin == walk->inputEnd) {
+            int r = RefillInput(walk, code);
+            if (r != 0)
+                return r;
+        }
+        size_t piece = std::min(length, walk->inputEnd - walk->inputBegin);
+        std::memcpy(out, inputBuffer + walk->inputBegin, piece);
+        walk->inputBegin += piece;
+        walk->inputPosition += piece;
+        out += piece;
+        length -= piece;
+    }
+    return 0;
+}
+
+// The step whose bytes in outputBuffer include the byte at `offset`.
+int StepAt(size_t offset) {
+    int code = static_cast<int>(outputSteps.front() & 0xFF);
+    for (uint32_t mark : outputSteps) {
+        if ((mark >> 8) > offset)
+            break;
+        code = static_cast<int>(mark & 0xFF);
+    }
+    return code;
+}
+
+// Writes out what the output buffer holds. A failure is the failure of the
+// step in whose bytes the file stopped growing.
+int FlushOutput(Walk* walk) {
+    if (walk->outputUsed == 0)
+        return 0;
+    int r = WriteAll(walk->temp, outputBuffer, walk->outputUsed);
+    if (r != 0) {
+        uint64_t start = walk->outputOffset - walk->outputUsed;
+        uint64_t size = start;
+        FileSize(walk->temp, &size);
+        size_t written = size > start ? static_cast<size_t>(size - start) : 0;
+        return Failed(StepAt(written), r, walk->errorDetail);
+    }
+    walk->outputUsed = 0;
+    outputSteps.clear();
     return 0;
 }
 
 int WriteStep(Walk* walk, const void* bytes, size_t length, int code) {
     if (length == 0)
         return 0;
-    int r = WriteAll(walk->temp, bytes, length);
-    if (r != 0)
-        return Failed(code, r, walk->errorDetail);
+    if (length > TransferBufferSize - walk->outputUsed) {
+        int r = FlushOutput(walk);
+        if (r != 0)
+            return r;
+    }
+    if (length > TransferBufferSize) {
+        int r = WriteAll(walk->temp, bytes, length);
+        if (r != 0)
+            return Failed(code, r, walk->errorDetail);
+    } else {
+        if (outputSteps.empty() || (outputSteps.back() & 0xFF) != static_cast<uint32_t>(code))
+            outputSteps.push_back(static_cast<uint32_t>(walk->outputUsed << 8 | code));
+        std::memcpy(outputBuffer + walk->outputUsed, bytes, length);
+        walk->outputUsed += length;
+    }
     walk->outputOffset += length;
     return 0;
 }
@@ -138,11 +222,33 @@ int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
     return r;
 }
 
+// Copies entry data: what the input buffer holds through the output buffer,
+// a large rest directly from file to file, a small rest through both buffers.
 int CopyEntryData(Walk* walk, uint64_t length) {
+    while (length > 0) {
+        if (walk->inputBegin == walk->inputEnd) {
+            if (length >= DirectCopyLeast)
+                break;
+            int r = RefillInput(walk, DataReadFailed);
+            if (r != 0)
+                return r;
+        }
+        size_t piece =
+            static_cast<size_t>(std::min<uint64_t>(length, walk->inputEnd - walk->inputBegin));
+        int r = WriteStep(walk, inputBuffer + walk->inputBegin, piece, DataWriteFailed);
+        if (r != 0)
+            return r;
+        walk->inputBegin += piece;
+        walk->inputPosition += piece;
+        length -= piece;
+    }
     if (length == 0)
         return 0;
+    int r = FlushOutput(walk);
+    if (r != 0)
+        return r;
     CopySide side = CopySource;
-    int r = CopyBytes(walk->archive, walk->temp, length, &side);
+    r = CopyBytes(walk->archive, walk->temp, length, &side);
     if (r != 0) {
         return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r, walk->errorDetail);
     }
@@ -258,7 +364,8 @@ int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset
 }  // namespace
 
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
-    Walk walk{archive, temp, 0, 0, errorDetail};
+    Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0};
+    outputSteps.clear();
     int r = 0;
     for (int i = 0; i < plan->entryCount && r == 0; ++i)
         r = WriteLocalSection(&walk, plan, i);
@@ -276,5 +383,7 @@ int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int*
     }
     if (r == 0)
         r = WriteEndRecord(&walk, *plan, directoryOffset);
+    if (r == 0)
+        r = FlushOutput(&walk);
     return r;
 }

@@ -11,10 +11,11 @@
 namespace {
 
 struct RewritePaths {
-    std::string archive;  // as given on the command line
-    std::string target;   // the file itself, symbolic links resolved
-    std::string temp;     // archive + ".temp"
-    std::string backup;   // archive + ".back"
+    std::string archive;     // as given on the command line
+    std::string target;      // the file itself, symbolic links resolved
+    std::string temp;        // archive + ".temp"
+    std::string backup;      // archive + ".back"
+    std::string backupTemp;  // archive + ".temp.back": the backup until it is complete
 };
 
 // The files of one rewrite. The archive is open, and locked, from the first
@@ -42,6 +43,7 @@ int ResolvePaths(RewritePaths* paths, int* detail) {
     paths->archive = context.archivePath;
     paths->temp = paths->archive + ".temp";
     paths->backup = paths->archive + ".back";
+    paths->backupTemp = paths->archive + ".temp.back";
     int io = ResolveFilePath(paths->archive.c_str(), &paths->target);
     if (io != 0)
         return Failed(ArchiveOpenFailed, io, detail);
@@ -84,11 +86,11 @@ int OpenAndLockArchive(const RewritePaths& paths, RewriteFiles* files, int* deta
     return r;
 }
 
-// Copies the archive to the backup path by way of the temporary file, so
-// that an earlier backup is replaced only by a complete copy on disk.
-int MakeBackup(FileHandle archive, const RewritePaths& paths, int* detail) {
+// Copies the archive to `path`: sharing its blocks where the file system
+// can, else in full; flushed to disk.
+int CopyArchive(FileHandle archive, const std::string& path) {
     FileHandle copy;
-    int io = CreateFreshFile(paths.temp.c_str(), &copy);
+    int io = CreateFreshFile(path.c_str(), &copy);
     if (io == 0)
         io = CopyWholeFile(archive, copy);
     if (io == 0)
@@ -96,19 +98,26 @@ int MakeBackup(FileHandle archive, const RewritePaths& paths, int* detail) {
     if (io == 0)
         io = FlushToDisk(copy);
     CloseFile(&copy);
+    return io;
+}
+
+// Makes the archive as it was the backup. The rewrite never changes the
+// archive's file, it replaces it: so the backup is the original file itself
+// under a second name, where the file system allows, and a copy elsewhere.
+// It is made under a temporary name and renamed over an earlier backup, which
+// is thus replaced only by a complete one. The temporary name is removed
+// whatever happens (a rename between two names of one file leaves it).
+int MakeBackup(FileHandle archive, const RewritePaths& paths, int* detail) {
+    RemoveFile(paths.backupTemp.c_str());  // a leftover of a run that died
+    int io = LinkFile(paths.target.c_str(), paths.backupTemp.c_str());
+    if (io == NoLinkHere)
+        io = CopyArchive(archive, paths.backupTemp);
     if (io == 0)
-        io = ReplaceFileAtomically(paths.temp.c_str(), paths.backup.c_str());
+        io = ReplaceFileAtomically(paths.backupTemp.c_str(), paths.backup.c_str());
+    RemoveFile(paths.backupTemp.c_str());
     if (io != 0)
         return Failed(BackupFailed, io, detail);
     return 0;
-}
-
-// Takes the lock and, with -b, makes the backup.
-int PrepareFiles(const RewritePaths& paths, RewriteFiles* files, int* detail) {
-    int r = OpenAndLockArchive(paths, files, detail);
-    if (r == 0 && context.makeBackup)
-        r = MakeBackup(files->archive, paths, detail);
-    return r;
 }
 
 int CreateTemp(const RewritePaths& paths, RewriteFiles* files, int* detail) {
@@ -120,7 +129,9 @@ int CreateTemp(const RewritePaths& paths, RewriteFiles* files, int* detail) {
 
 // Puts the finished temporary file in the place of the archive: with the
 // archive's permission bits, flushed to disk, then, if the archive is still
-// the file that was read, renamed over it while the lock is held.
+// the file that was read, renamed over it while the lock is held. With -b the
+// archive becomes the backup just before that rename; a backup that cannot
+// be made stops the rewrite with the archive unchanged.
 int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* detail) {
     int io = CopyPermissions(files->archive, files->temp);
     if (io != 0)
@@ -130,6 +141,8 @@ int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* det
         return Failed(TempFlushFailed, io, detail);
     CloseFile(&files->temp);
     int r = CheckArchiveUnchanged(paths, detail);
+    if (r == 0 && context.makeBackup)
+        r = MakeBackup(files->archive, paths, detail);
     if (r != 0)
         return r;
     io = ReplaceFileAtomically(paths.temp.c_str(), paths.target.c_str());
@@ -146,12 +159,7 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles*
     if (r == 0)
         r = CheckDirectoryLayout(entryCount);
     if (r == 0)
-        r = PrepareFiles(paths, files, detail);
-    if (r == 0 && context.makeBackup) {
-        int io = SeekTo(files->archive, 0);  // the backup read it to the end
-        if (io != 0)
-            r = Failed(ArchiveOpenFailed, io, detail);
-    }
+        r = OpenAndLockArchive(paths, files, detail);
     if (r == 0)
         r = CreateTemp(paths, files, detail);
     if (r == 0)
@@ -169,7 +177,7 @@ int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* deta
     int length = 0;
     int r = context.commentBuffer[0] != '\0' ? ConvertArchiveComment(checked, &length) : 0;
     if (r == 0)
-        r = PrepareFiles(paths, files, detail);
+        r = OpenAndLockArchive(paths, files, detail);
     if (r == 0)
         r = CreateTemp(paths, files, detail);
     if (r == 0) {

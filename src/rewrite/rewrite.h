@@ -40,7 +40,7 @@ enum RewriteResult : int {
     DescriptorSizesReadFailed = 61,   // reading the two sizes of a data descriptor
     DescriptorSizesWriteFailed = 62,  // writing them
 
-    BackupFailed = 63,     // -b: the backup copy could not be made; nothing was changed
+    BackupFailed = 63,     // -b: the backup could not be made; nothing was changed
     TempFlushFailed = 64,  // the temporary file could not be flushed to disk
     ReplaceFailed = 65,    // the archive could not be replaced by the temporary file
     TempCopyFailed = 66,   // copying the archive to the temporary file failed or came out short

@@ -173,40 +173,55 @@ bool SameBytes(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLengt
     return aLength == bLength && std::memcmp(a, b, aLength) == 0;
 }
 
+// FNV-1a over the bytes of a text.
+uint32_t HashOfBytes(const uint8_t* bytes, size_t length) {
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < length; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
 // Entries whose new names are equal must have had equal names before, byte
 // for byte as stored: otherwise one would overwrite the other on extraction.
 // Held names are no proof: two different stored names (composed and
-// decomposed kana, UTF-16 and ASCII) can be held as one Shift-JIS text.
-// Sorting by new name puts equal ones side by side; within such a run, equal
-// stored names from one neighbour to the next mean equal throughout.
+// decomposed kana, UTF-16 and ASCII) can be held as one Shift-JIS text. The
+// entries are kept in a hash table by new name; each is compared with the
+// first entry of its new name, which finds a group with two different stored
+// names exactly when there is one.
 int CheckNamesStayDistinct(const RewritePlan& plan) {
     if (plan.entryCount < 2)
         return 0;
-    auto* index = static_cast<int*>(std::malloc(sizeof(int) * plan.entryCount));
-    if (index == nullptr)
+    size_t slots = 2;
+    while (slots < 2 * static_cast<size_t>(plan.entryCount))
+        slots *= 2;
+    auto* table = static_cast<int*>(std::malloc(sizeof(int) * slots));
+    if (table == nullptr)
         return RewriteOutOfMemory;
-    for (int i = 0; i < plan.entryCount; ++i)
-        index[i] = i;
-    auto nameOf = [&plan](int i) { return plan.entries[i].name; };
-    std::sort(index, index + plan.entryCount, [&](int a, int b) {
-        ArenaText x = nameOf(a);
-        ArenaText y = nameOf(b);
-        int c = std::memcmp(PlanBytes(plan, x), PlanBytes(plan, y), std::min(x.length, y.length));
-        return c != 0 ? c < 0 : x.length < y.length;
-    });
+    std::fill(table, table + slots, -1);
     int result = 0;
-    for (int k = 1; k < plan.entryCount && result == 0; ++k) {
-        const EntryPlan& a = plan.entries[index[k - 1]];
-        const EntryPlan& b = plan.entries[index[k]];
-        bool newEqual = SameBytes(PlanBytes(plan, a.name), a.name.length, PlanBytes(plan, b.name),
-                                  b.name.length);
-        bool oldEqual = SameBytes(
-            reinterpret_cast<const uint8_t*>(a.record->storedName), a.record->storedNameLength,
-            reinterpret_cast<const uint8_t*>(b.record->storedName), b.record->storedNameLength);
-        if (newEqual && !oldEqual)
-            result = DuplicateName;
+    for (int i = 0; i < plan.entryCount && result == 0; ++i) {
+        const EntryPlan& entry = plan.entries[i];
+        const uint8_t* name = PlanBytes(plan, entry.name);
+        size_t slot = HashOfBytes(name, entry.name.length) & (slots - 1);
+        while (table[slot] >= 0) {
+            const EntryPlan& first = plan.entries[table[slot]];
+            if (SameBytes(PlanBytes(plan, first.name), first.name.length, name,
+                          entry.name.length)) {
+                bool storedEqual =
+                    SameBytes(reinterpret_cast<const uint8_t*>(first.record->storedName),
+                              first.record->storedNameLength,
+                              reinterpret_cast<const uint8_t*>(entry.record->storedName),
+                              entry.record->storedNameLength);
+                if (!storedEqual)
+                    result = DuplicateName;
+                break;
+            }
+            slot = (slot + 1) & (slots - 1);
+        }
+        if (table[slot] < 0)
+            table[slot] = i;
     }
-    std::free(index);
+    std::free(table);
     return result;
 }
 

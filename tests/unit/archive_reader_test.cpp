@@ -188,17 +188,21 @@ TEST_F(ReaderTest, EncryptedEntrySetsTheArchiveFlag) {
 }
 
 TEST_F(ReaderTest, TextsLargerThanAFixedPerEntryBudgetAreRead) {
-    // Each entry carries far more than 1024 bytes of extra field and comment.
+    // Each entry carries far more than 1024 bytes of extra field and comment,
+    // and the directory is larger than one read of it: headers and texts
+    // straddle the reads.
     ZipLayout layout;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 9; ++i) {
         ZipEntryLayout e = Entry("entry" + std::to_string(i));
-        e.extra = std::string(4000, static_cast<char>('a' + i));
+        e.extra = std::string(i % 2 ? 60000 : 4000, static_cast<char>('a' + i));
         e.comment = std::string(6000, static_cast<char>('A' + i));
         layout.entries.push_back(e);
     }
     ASSERT_EQ(Read(BuildZip(layout)), 0);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(std::string(context.records[i].extra, 4000), layout.entries[i].extra);
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_STREQ(context.records[i].name, layout.entries[i].name.c_str());
+        EXPECT_EQ(std::string(context.records[i].extra, layout.entries[i].extra.size()),
+                  layout.entries[i].extra);
         EXPECT_EQ(std::string(context.records[i].comment), layout.entries[i].comment);
     }
 }

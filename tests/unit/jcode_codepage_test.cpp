@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "jcode/cp932_table.h"
 #include "platform/codepage.h"
 #include "support/tool_run.h"
 
@@ -176,6 +177,83 @@ TEST(CodePage932, DefinedCodesSurviveARoundTrip) {
     // JIS X 0208 (6879), the NEC special row (83), the NEC-selected (374) and
     // IBM (388) extensions and the user-defined area (1880).
     EXPECT_EQ(defined, 6879 + 83 + 374 + 388 + 1880);
+}
+
+// The table that the converters use gives what the platform gives, unit by
+// unit over all of the 16-bit range, and fills up the same way.
+TEST(Utf16ToCodePage932Cached, AgreesWithThePlatformOnEveryUnit) {
+    for (uint32_t u = 0; u <= 0xFFFF; ++u) {
+        char16_t unit = static_cast<char16_t>(u);
+        char expected[2] = {};
+        char actual[2] = {};
+        size_t expectedWritten = 0;
+        size_t actualWritten = 0;
+        bool expectedReplaced = false;
+        bool actualReplaced = false;
+        Utf16ToCodePage932(&unit, 1, expected, 2, &expectedWritten, &expectedReplaced);
+        Utf16ToCodePage932Cached(&unit, 1, actual, 2, &actualWritten, &actualReplaced);
+        ASSERT_EQ(Hex(std::string(actual, actualWritten)),
+                  Hex(std::string(expected, expectedWritten)))
+            << "U+" << std::hex << u;
+        ASSERT_EQ(actualReplaced, expectedReplaced) << "U+" << std::hex << u;
+    }
+    std::u16string units = u"a\u3042\u00E9\u3044";
+    for (size_t capacity = 0; capacity <= 7; ++capacity) {
+        SCOPED_TRACE(capacity);
+        std::vector<char> expected(capacity + 1);
+        std::vector<char> actual(capacity + 1);
+        size_t expectedWritten = 0;
+        size_t actualWritten = 0;
+        bool expectedReplaced = false;
+        bool actualReplaced = false;
+        int expectedResult = Utf16ToCodePage932(units.data(), units.size(), expected.data(),
+                                                capacity, &expectedWritten, &expectedReplaced);
+        EXPECT_EQ(Utf16ToCodePage932Cached(units.data(), units.size(), actual.data(), capacity,
+                                           &actualWritten, &actualReplaced),
+                  expectedResult);
+        EXPECT_EQ(Hex(std::string(actual.data(), actualWritten)),
+                  Hex(std::string(expected.data(), expectedWritten)));
+        // A text cut for room is refused whole by every caller, whatever the
+        // flag says; it is compared where the text was converted whole.
+        if (expectedResult == CodePageDone) {
+            EXPECT_EQ(actualReplaced, expectedReplaced);
+        }
+    }
+}
+
+// The same for the other direction: every byte and every pair of bytes (a
+// lead byte before each byte, any byte before a byte that starts nothing),
+// and a text cut by the room for its units.
+TEST(CodePage932ToUtf16Cached, AgreesWithThePlatformOnEveryByteAndPair) {
+    auto expectSame = [](const std::string& bytes, size_t capacity) {
+        std::vector<char16_t> expected(capacity + 1);
+        std::vector<char16_t> actual(capacity + 1);
+        size_t expectedWritten = 0;
+        size_t actualWritten = 0;
+        bool expectedReplaced = false;
+        bool actualReplaced = false;
+        int expectedResult = CodePage932ToUtf16(bytes.data(), bytes.size(), expected.data(),
+                                                capacity, &expectedWritten, &expectedReplaced);
+        int actualResult = CodePage932ToUtf16Cached(bytes.data(), bytes.size(), actual.data(),
+                                                    capacity, &actualWritten, &actualReplaced);
+        ASSERT_EQ(actualResult, expectedResult) << Hex(bytes);
+        ASSERT_EQ(UnitsHex(std::u16string(actual.data(), actualWritten)),
+                  UnitsHex(std::u16string(expected.data(), expectedWritten)))
+            << Hex(bytes);
+        if (expectedResult == CodePageDone) {
+            ASSERT_EQ(actualReplaced, expectedReplaced) << Hex(bytes);
+        }
+    };
+    for (int first = 0; first < 256; ++first) {
+        expectSame(std::string(1, static_cast<char>(first)), 2);
+        for (int second = 0; second < 256; ++second) {
+            std::string pair = {static_cast<char>(first), static_cast<char>(second)};
+            expectSame(pair, 2);
+        }
+    }
+    std::string text = "a\x82\xA0\x85\x40\x82 \xFD";
+    for (size_t capacity = 0; capacity <= 6; ++capacity)
+        expectSame(text, capacity);
 }
 
 }  // namespace

@@ -378,12 +378,43 @@ TEST_F(RewriteSafety, UnicodeFieldsOfKeptNamesStayAsRead) {
 
 // --- Backup and replacement -------------------------------------------------
 
-TEST_F(RewriteSafety, BackupIsAWholeCopyAndReplacesAnEarlierOne) {
-    dir.Write("a.zip.back", "an older backup");
-    ASSERT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis, true), 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
-    EXPECT_NE(ReadFileBytes(path), before);
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
+// The backup is the original file under a second name; where the file
+// system cannot link (another volume, here made to say so), a copy.
+// The number of the file at `path` on its volume: its inode number, or the
+// file index on Windows, whose C runtime gives no inode numbers.
+uint64_t FileNumber(const std::string& path) {
+#ifdef _WIN32
+    HANDLE file =
+        CreateFileW(FsPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+#else
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_ino;
+#endif
+}
+
+TEST_F(RewriteSafety, BackupIsTheOriginalFileAndReplacesAnEarlierOne) {
+    for (bool linkable : {true, false}) {
+        SCOPED_TRACE(linkable ? "linked" : "copied");
+        dir.Write("a.zip.back", "an older backup");
+        before = BuildZip(TwoUtf8Names());
+        path = dir.Write("a.zip", before);
+        uint64_t original = FileNumber(path);
+        if (!linkable)
+            ArmFileFault(FileOpCreate, 2, EXDEV);  // the temporary file, then the link
+        ASSERT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, true), 0);
+        DisarmFileFault();
+        EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+        EXPECT_NE(ReadFileBytes(path), before);
+        EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
+        EXPECT_EQ(FileNumber(dir.File("a.zip.back")) == original, linkable);
+        ResetArchiveContext();
+    }
 }
 
 TEST_F(RewriteSafety, BackupThatCannotBeMadeStopsBeforeAnythingChanges) {
@@ -395,12 +426,15 @@ TEST_F(RewriteSafety, BackupThatCannotBeMadeStopsBeforeAnythingChanges) {
     EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back/keep")), "x");
 }
 
-TEST_F(RewriteSafety, BackupRemainsWhenTheRewriteIsRefusedLater) {
+// The backup is made once the new archive is complete: a rewrite refused on
+// the way leaves an earlier backup as it was.
+TEST_F(RewriteSafety, EarlierBackupStaysWhenTheRewriteIsRefusedOnTheWay) {
     std::string bytes = BuildZip(TwoUtf8Names());
     bytes[30 + 3 + 5 + 3] = 0x05;
+    dir.Write("a.zip.back", "an older backup");
     EXPECT_EQ(Rewrite(bytes, HeldTwoUtf8Names(), ShiftJis, true), BadLocalSignature);
     ExpectUntouched({"a.zip.back"});
-    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), "an older backup");
 }
 
 #ifdef _WIN32
@@ -584,8 +618,8 @@ TEST_F(RewriteSafety, AWriteCutShortByTheFileSizeLimitFailsItsStep) {
 
 // --- Other runs and other programs ------------------------------------------
 
-// What a test does when the rewrite reaches its next flush: the backup's with
-// -b, else the new archive's, when only the commit is left.
+// What a test does when the rewrite reaches its next flush: the new
+// archive's, when only the commit (and, with -b, the backup) is left.
 std::function<void()> atFlush;
 
 void RunAtFlush(FileOperation kind) {
@@ -662,7 +696,7 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
     };
     const Case cases[] = {
         {"full rewrite", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), false},
-        {"full rewrite, change during the backup", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(),
+        {"full rewrite, change before the backup", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(),
          true},
         {"comment only", BuildZip(commentOnly), heldComment, false},
     };
@@ -681,6 +715,8 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
         };
         EXPECT_EQ(Load(c.held, ShiftJis, c.backup), 0);
         before = ReadFileBytes(path);
+        ExpectUntouched(c.backup ? std::vector<std::string>{"a.zip.back"}
+                                 : std::vector<std::string>{});
 #else
         atFlush = [this] {
             std::ofstream(path, std::ios::binary | std::ios::app) << "appended by another program";
@@ -688,9 +724,8 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
         };
         EXPECT_EQ(Load(c.held, ShiftJis, c.backup), ArchiveChanged);
         EXPECT_EQ(detail, 0);
+        ExpectUntouched();  // with -b too: the backup comes after the check
 #endif
-        ExpectUntouched(c.backup ? std::vector<std::string>{"a.zip.back"}
-                                 : std::vector<std::string>{});
     }
 }
 
