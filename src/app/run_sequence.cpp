@@ -1,6 +1,8 @@
 #include "app/run_sequence.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/command_line.h"
@@ -40,11 +42,12 @@ bool ReEncodingWanted() {
 
 // Returns the exit code of the re-encoding stage.
 int RunReEncodingStage(int entryCount) {
-    SortRecordOrder(entryCount);
     if (context.nameEncoding == Ascii)
         return 0;
     int errorDetail = 0;
-    int r = RewriteArchiveNames(entryCount, &errorDetail);
+    int r = SortRecordOrder(entryCount, &errorDetail);
+    if (r == 0)
+        r = RewriteArchiveNames(entryCount, &errorDetail);
     if (r != 0)
         PrintErrorLine(r, context.madeByVersion, errorDetail);
     return r;
@@ -52,13 +55,25 @@ int RunReEncodingStage(int entryCount) {
 
 }  // namespace
 
-void SortRecordOrder(int entryCount) {
-    if (entryCount < 2)
-        return;
+int SortRecordOrder(int entryCount, int* errorDetail) {
+    if (entryCount < 1)
+        return 0;
+    if (!context.order) {
+        errno = 0;
+        context.order = static_cast<CentralRecord**>(
+            std::malloc(static_cast<size_t>(entryCount) * sizeof(CentralRecord*)));
+        if (!context.order) {
+            *errorDetail = errno;
+            return 17;
+        }
+    }
+    for (int i = 0; i < entryCount; ++i)
+        context.order[i] = &context.records[i];
     std::stable_sort(context.order, context.order + entryCount,
                      [](const CentralRecord* a, const CentralRecord* b) {
                          return a->localHeaderOffset < b->localHeaderOffset;
                      });
+    return 0;
 }
 
 void RunArcpeek(int argc, char** argv) {

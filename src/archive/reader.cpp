@@ -20,6 +20,8 @@ constexpr size_t TextPadding = 4;  // zero bytes kept behind a text for the conv
 constexpr size_t LongestArchiveComment = TextBufferSize - EndRecordSize - 2;  // 10216
 constexpr size_t LongestEntryComment = TextBufferSize - 2;                    // 10238
 constexpr size_t NameWorkSize = 640;
+constexpr size_t NameWorkPadding = 8;  // zero bytes behind a name in its work area
+static_assert(StoredNameLimit + NameWorkPadding <= NameWorkSize);
 constexpr int64_t SearchChunkSize = 65536;
 
 // An open archive that is closed on every way out of the reader.
@@ -167,7 +169,8 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     return 0;
 }
 
-// Allocates the four tables and the directory buffer. The pool is sized from
+// Allocates the entry, record and text tables and the directory buffer; the
+// rewrite order is built only when a rewrite runs (SortRecordOrder). The pool is sized from
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
 // every entry fits in three times the directory and four terminators each.
@@ -190,11 +193,6 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* direct
     if (!context.records) {
         *errorDetail = errno;
         return 16;
-    }
-    context.order = static_cast<CentralRecord**>(std::malloc(count * sizeof(CentralRecord*)));
-    if (!context.order) {
-        *errorDetail = errno;
-        return 17;
     }
     context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
     context.pool = static_cast<char*>(std::malloc(context.poolSize));
@@ -221,13 +219,8 @@ int LoadDirectory(std::FILE* file, int64_t fileSize, DirectoryWindow* directory,
     return 0;
 }
 
-// Makes the directory's bytes [position, position + count) available in the
-// window, with the TextPadding bytes after them. `position` never goes back.
-// Returns 0, or 20 when the directory could not be read.
-int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
-    size_t wanted = std::min(position + count + TextPadding, w->size);
-    if (wanted <= w->end)
-        return 0;
+// Moves the window on so that it holds the directory's bytes up to `wanted`.
+int RefillWindow(DirectoryWindow* w, size_t position, size_t wanted, int* errorDetail) {
     size_t kept = w->end - position;
     std::memmove(w->bytes, w->bytes + (position - w->start), kept);
     w->start = position;
@@ -245,6 +238,17 @@ int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* error
     if (w->end == w->size)
         std::memset(w->bytes + (w->end - w->start), 0, TextPadding);
     return 0;
+}
+
+// Makes the directory's bytes [position, position + count) available in the
+// window, with the TextPadding bytes after them. `position` never goes back.
+// Returns 0, or 20 when the directory could not be read. Most calls find the
+// bytes there already, so only the refill is out of line.
+inline int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int* errorDetail) {
+    size_t wanted = std::min(position + count + TextPadding, w->size);
+    if (wanted <= w->end) [[likely]]
+        return 0;
+    return RefillWindow(w, position, wanted, errorDetail);
 }
 
 // The walk over the directory.
@@ -356,8 +360,11 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     size_t length = n;
     char converted[EntryNameCapacity];
     if (IsNonAsciiText(stored, n)) {
-        uint8_t work[NameWorkSize] = {};
+        // The converters read the name up to its zero bytes; only those
+        // behind it need clearing, not the whole work area.
+        uint8_t work[NameWorkSize];
         std::memcpy(work, stored, n);
+        std::memset(work + n, 0, NameWorkPadding);
         DecodedText decoded = DecodeNonAsciiText(work, n, stored, converted, EntryNameCapacity);
         if (decoded.tooLong)
             return ConvertedNameTooLong;
@@ -380,7 +387,6 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
         if (!record->storedName)
             return ConvertedNameTooLong;
     }
-    entry->name = record->name;
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);
     return 0;
@@ -430,7 +436,6 @@ int ReadCentralEntry(Walk* walk, int index) {
         return r;
     CentralRecord* record = &context.records[index];
     EntryInfo* entry = &context.entries[index];
-    context.order[index] = record;
 
     r = TakeHeaderFields(AtPosition(walk), record, entry);
     if (r != 0)

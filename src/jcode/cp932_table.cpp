@@ -11,9 +11,9 @@ constexpr uint16_t QuestionMark = '?';
 // UTF-16 to code page 932: the form of each unit, once known. Below 0x100 a
 // single byte, else a lead byte in the high half and a trail byte in the low
 // half (every lead byte is 0x81 or above). A unit other than "?" whose form
-// is "?" has no form.
+// is "?" has no form. Zero stands for a form not yet known: only the unit 0
+// has the form 0, and asking again for it gives the same answer.
 uint16_t forms[65536];
-uint64_t formKnown[65536 / 64];
 
 // Code page 932 to UTF-16: the character that starts with a byte, or with a
 // lead byte and the byte after it, once known.
@@ -44,14 +44,14 @@ uint16_t LearnForm(char16_t unit) {
         form = static_cast<uint8_t>(bytes[0]);
     }
     forms[unit] = form;
-    formKnown[unit / 64] |= uint64_t{1} << (unit % 64);
     return form;
 }
 
 inline uint16_t FormOf(char16_t unit) {
-    if (!(formKnown[unit / 64] & (uint64_t{1} << (unit % 64)))) [[unlikely]]
+    uint16_t form = forms[unit];
+    if (form == 0) [[unlikely]]
         return LearnForm(unit);
-    return forms[unit];
+    return form;
 }
 
 // Asks the platform how it reads one byte on its own.

@@ -227,6 +227,22 @@ int Utf8ToShiftJis(const char* source, char* output, size_t capacity, Conversion
             wideWork[text.count++] = bytes[i++];
             continue;
         }
+        if (n - i >= 3) {
+            // A well-formed three-byte sequence whose lead is neither E0 nor
+            // ED (whose second bytes have narrower ranges) is most of a
+            // Japanese name: decoded here, it is never a surrogate or zero.
+            uint8_t b0 = bytes[i];
+            uint8_t b1 = bytes[i + 1];
+            uint8_t b2 = bytes[i + 2];
+            if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && IsContinuation(b1) &&
+                IsContinuation(b2)) {
+                char16_t u =
+                    static_cast<char16_t>((b0 & 0x0F) << 12 | (b1 & 0x3F) << 6 | (b2 & 0x3F));
+                AppendUnit(&text, u);
+                i += 3;
+                continue;
+            }
+        }
         // A sequence cut short by the end of the text takes zero for its
         // missing bytes.
         // Away from the end the bytes are read where they stand.

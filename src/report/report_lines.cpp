@@ -49,10 +49,20 @@ void AppendInt(std::string* out, long long value) {
     out->append(digits, static_cast<size_t>(r.ptr - digits));
 }
 
+// "00" to "99", two characters each: a listing writes six pairs per row.
+constexpr struct DigitPairs {
+    char text[200];
+    constexpr DigitPairs() : text() {
+        for (int i = 0; i < 100; ++i) {
+            text[2 * i] = static_cast<char>('0' + i / 10);
+            text[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+    }
+} digitPairs;
+
 // Two digits of `value` (below 100) at `at`.
 void PutTwoDigits(char* at, unsigned value) {
-    at[0] = static_cast<char>('0' + value / 10);
-    at[1] = static_cast<char>('0' + value % 10);
+    std::memcpy(at, digitPairs.text + 2 * value, 2);
 }
 
 void AppendLine(std::string* out, const char* label, const char* value, const char* lineEnd) {
@@ -82,22 +92,90 @@ void AppendCommentLine(std::string* out, const char* lineEnd) {
 
 }  // namespace
 
+namespace {
+
+// The widest row the direct path below writes: a name of up to this many
+// bytes, the two size columns and the date with their separators.
+constexpr size_t DirectRowNameLimit = 512;
+constexpr size_t RowTailLength = SizeColumnWidth + 1 + SizeColumnWidth + 1 + 19 + 1;
+// Sizes below this have at most 11 characters with their separators, so they
+// fill their 12 columns from the right with at least one space before them.
+constexpr uint32_t DirectSizeLimit = 1000000000;
+
+// "%12s" of FormatThousands(value, ..., 1) at `field`, for value < DirectSizeLimit.
+void PutSizeColumn(char* field, uint32_t value) {
+    char* at = field + SizeColumnWidth;
+    int digits = 0;
+    do {
+        if (digits == 3) {
+            *--at = ',';
+            digits = 0;
+        }
+        *--at = static_cast<char>('0' + value % 10);
+        value /= 10;
+        ++digits;
+    } while (value != 0);
+    std::memset(field, ' ', static_cast<size_t>(at - field));
+}
+
+bool HasUsualDate(const EntryInfo& entry) {
+    return entry.year <= 9999 && entry.month <= 99 && entry.day <= 99 && entry.hour <= 99 &&
+           entry.minute <= 99 && entry.second <= 99;
+}
+
+// "YYYY/MM/DD hh:mm:ss" at `at` for a date whose fields fit their digits.
+void PutUsualDate(char* at, const EntryInfo& entry) {
+    std::memcpy(at, "0000/00/00 00:00:00", 19);
+    PutTwoDigits(at, entry.year / 100);
+    PutTwoDigits(at + 2, entry.year % 100);
+    PutTwoDigits(at + 5, entry.month);
+    PutTwoDigits(at + 8, entry.day);
+    PutTwoDigits(at + 11, entry.hour);
+    PutTwoDigits(at + 14, entry.minute);
+    PutTwoDigits(at + 17, entry.second);
+}
+
+// Writes the row in one piece when every column has its usual width, which is
+// every row the reader produces but those of sizes of 1,000,000,000 or more
+// and of names longer than DirectRowNameLimit. Returns false otherwise.
+bool AppendUsualListingRow(std::string* out, const CentralRecord& record, const EntryInfo& entry) {
+    if (record.compressedSize >= DirectSizeLimit || record.uncompressedSize >= DirectSizeLimit ||
+        !HasUsualDate(entry))
+        return false;
+    const char* name = NameOf(record);
+    size_t length = strnlen(name, DirectRowNameLimit + 1);
+    if (length > DirectRowNameLimit)
+        return false;
+    char row[DirectRowNameLimit + RowTailLength];
+    std::memcpy(row, name, length);
+    size_t at = length;
+    if (at < NameColumnWidth) {
+        std::memset(row + at, ' ', NameColumnWidth - at);
+        at = NameColumnWidth;
+    }
+    PutSizeColumn(row + at, record.compressedSize);
+    at += SizeColumnWidth;
+    row[at++] = ' ';
+    PutSizeColumn(row + at, record.uncompressedSize);
+    at += SizeColumnWidth;
+    row[at++] = ' ';
+    PutUsualDate(row + at, entry);
+    at += 19;
+    row[at++] = '\n';
+    out->append(row, at);
+    return true;
+}
+
+}  // namespace
+
 void FormatEntryDate(const EntryInfo& entry, char (&text)[DateTextCapacity]) {
-    bool usual = entry.year <= 9999 && entry.month <= 99 && entry.day <= 99 && entry.hour <= 99 &&
-                 entry.minute <= 99 && entry.second <= 99;
-    if (!usual) {
+    if (!HasUsualDate(entry)) {
         std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", entry.year, entry.month,
                       entry.day, entry.hour, entry.minute, entry.second);
         return;
     }
-    std::memcpy(text, "0000/00/00 00:00:00", 20);
-    PutTwoDigits(text, entry.year / 100);
-    PutTwoDigits(text + 2, entry.year % 100);
-    PutTwoDigits(text + 5, entry.month);
-    PutTwoDigits(text + 8, entry.day);
-    PutTwoDigits(text + 11, entry.hour);
-    PutTwoDigits(text + 14, entry.minute);
-    PutTwoDigits(text + 17, entry.second);
+    PutUsualDate(text, entry);
+    text[19] = '\0';
 }
 
 void AppendDetailBlock(std::string* out, int entryCount, const char* lineEnd) {
@@ -111,6 +189,8 @@ void AppendDetailBlock(std::string* out, int entryCount, const char* lineEnd) {
 }
 
 void AppendListingRow(std::string* out, const CentralRecord& record, const EntryInfo& entry) {
+    if (AppendUsualListingRow(out, record, entry))
+        return;
     char compressed[ThousandsCapacity];
     char uncompressed[ThousandsCapacity];
     char date[DateTextCapacity];

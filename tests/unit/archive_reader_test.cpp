@@ -47,8 +47,7 @@ TEST_F(ReaderTest, AsciiArchiveFillsTablesInDirectoryOrder) {
     EXPECT_EQ(second.extra[9], '\0');
     EXPECT_STREQ(second.comment, "second");
     EXPECT_EQ(second.commentLength, 6);
-    EXPECT_EQ(context.order[0], &context.records[0]);
-    EXPECT_EQ(context.order[1], &context.records[1]);
+    EXPECT_EQ(context.order, nullptr) << "only a rewrite builds the rewrite order";
     EXPECT_EQ(second.localHeaderOffset, 30u + 5 + 13);
 }
 
@@ -131,7 +130,8 @@ TEST_F(ReaderTest, NameLengthLimits) {
     layout.entries = {Entry(std::string(280, 'n'))};
     ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(context.records[0].nameLength, 280);
-    EXPECT_EQ(std::strlen(context.entries[0].name), 280u);
+    EXPECT_EQ(std::strlen(context.records[0].name), 280u);
+    EXPECT_EQ(context.entries[0].nameLength, 280);
 
     ResetArchiveContext();
     layout.entries = {Entry(std::string(281, 'n'))};

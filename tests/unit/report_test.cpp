@@ -189,11 +189,14 @@ TEST_F(ReportTest, ManyEntriesSpanSeveralOutputBlocks) {
 // The rows and lines are assembled by hand; printf with the formats they stand
 // for is the reference.
 TEST_F(ReportTest, RowsAndLinesMatchTheirPrintfFormats) {
-    std::vector<std::string> names = {"", "%s%n%d", std::string(700, 'w'), "a\x95\x5C"};
+    std::vector<std::string> names = {
+        "",         "%s%n%d", std::string(512, 'v'), std::string(513, 'v'), std::string(700, 'w'),
+        "a\x95\x5C"};
     for (size_t length = 40; length <= 56; ++length)
         names.push_back(std::string(length, 'n'));
-    const uint32_t sizes[] = {0,       9,           999,         1000,       999999,
-                              1000000, 2147483647u, 2147483648u, 4294967295u};
+    const uint32_t sizes[] = {0,           9,           999,        1000,
+                              999999,      1000000,     999999999u, 1000000000u,
+                              2147483647u, 2147483648u, 4294967295u};
     struct Date {
         uint16_t year;
         uint8_t month, day, hour, minute, second;

@@ -101,7 +101,8 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     }
     context.entryTextNonAscii = entryNonAscii ? 1 : 0;
     context.textNonAscii = entryNonAscii || HasNonAscii(comment) ? 1 : 0;
-    SortRecordOrder(count);
+    int sortDetail = 0;
+    SortRecordOrder(count, &sortDetail);
     // The file at `path` as the reader would have found it.
     if (std::FILE* file = OpenForReading(path.c_str())) {
         OpenFileIdentity(file, &context.archiveIdentity);
