@@ -58,6 +58,10 @@ def main():
     parser.add_argument("--sample", required=True)
     args = parser.parse_args()
 
+    # The runs take place in folders of their own: every path is made absolute.
+    args.windows_binary = os.path.abspath(args.windows_binary)
+    args.sample = os.path.abspath(args.sample)
+    args.linux_build = os.path.abspath(args.linux_build)
     linux = os.path.join(args.linux_build, "arcpeek")
     linux_tests = os.path.join(args.linux_build, "tests", "arcpeek_tests")
     if not (os.access(linux, os.X_OK) and os.access(linux_tests, os.X_OK)):
