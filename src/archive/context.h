@@ -74,15 +74,22 @@ struct CentralRecord {
     // a text kept as read that is not Shift-JIS). A rewrite refuses such texts.
     uint8_t nameLossy;
     uint8_t commentLossy;
+    // The name as stored in the file, before conversion, is kept only when
+    // a rewrite was asked for (targetEncoding set before reading) and its
+    // bytes differ from the held name: a rewrite compares stored names to
+    // tell an entry that shares its name by design from two names that
+    // conversion merges. It then lies in the pool right behind the held
+    // name's zero byte (storedNameApart 1); otherwise the held name is the
+    // stored one. StoredNameOf gives it either way.
+    uint8_t storedNameApart;
     uint16_t storedNameLength;  // the length of the name as stored in the file
-    // The name as stored in the file, before conversion: storedNameLength
-    // bytes, zero-terminated; the same text as `name` when the two are the
-    // same bytes. A rewrite compares stored names to tell an entry that
-    // shares its name by design from two names that conversion merges. Kept
-    // only when a rewrite was asked for (targetEncoding set before reading);
-    // null otherwise, so that a listing holds no second copy of its names.
-    const char* storedName;
 };
+
+// The name of `record` as stored in the file: storedNameLength bytes,
+// zero-terminated. Meaningful after a read with a rewrite asked for.
+inline const char* StoredNameOf(const CentralRecord* record) {
+    return record->storedNameApart ? record->name + record->nameLength + 1 : record->name;
+}
 
 // Parsed view of one entry, used by the reports.
 struct EntryInfo {

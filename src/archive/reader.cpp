@@ -314,7 +314,7 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     record->commentConverted = 0;
     record->nameLossy = 0;
     record->commentLossy = 0;
-    record->storedName = nullptr;
+    record->storedNameApart = 0;
     record->storedNameLength = record->nameLength;
 
     entry->madeByVersion = record->madeByVersion;
@@ -378,14 +378,12 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
     record->name = PlaceInPool(walk, text, length);
     if (!record->name)
         return ConvertedNameTooLong;
-    record->storedName = record->name;
     bool sameBytes = length == n && std::memcmp(record->name, stored, n) == 0;
-    if (!sameBytes && context.targetEncoding == Ascii) {
-        record->storedName = nullptr;  // only a rewrite needs it
-    } else if (!sameBytes) {
-        record->storedName = PlaceInPool(walk, stored, n);
-        if (!record->storedName)
+    if (!sameBytes && context.targetEncoding != Ascii) {
+        // Right behind the held name, where StoredNameOf finds it.
+        if (!PlaceInPool(walk, stored, n))
             return ConvertedNameTooLong;
+        record->storedNameApart = 1;
     }
     record->nameLength = static_cast<uint16_t>(length);
     entry->nameLength = static_cast<uint16_t>(length);

@@ -208,9 +208,9 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
             if (SameBytes(PlanBytes(plan, first.name), first.name.length, name,
                           entry.name.length)) {
                 bool storedEqual =
-                    SameBytes(reinterpret_cast<const uint8_t*>(first.record->storedName),
+                    SameBytes(reinterpret_cast<const uint8_t*>(StoredNameOf(first.record)),
                               first.record->storedNameLength,
-                              reinterpret_cast<const uint8_t*>(entry.record->storedName),
+                              reinterpret_cast<const uint8_t*>(StoredNameOf(entry.record)),
                               entry.record->storedNameLength);
                 if (!storedEqual)
                     result = DuplicateName;

@@ -88,7 +88,8 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
         std::string shownName = h.name.value_or(name);
         std::string shownComment = h.comment.value_or(stored);
         r->name = PoolAppend(&cursor, shownName);
-        r->storedName = PoolAppend(&cursor, name);
+        PoolAppend(&cursor, name);  // the stored name, right behind the held one
+        r->storedNameApart = 1;
         r->nameLength = static_cast<uint16_t>(shownName.size());
         r->extra = r->extraLength > 0 ? PoolAppend(&cursor, extra) : nullptr;
         r->comment = !shownComment.empty() ? PoolAppend(&cursor, shownComment) : nullptr;
