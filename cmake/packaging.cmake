@@ -1,12 +1,19 @@
 # Installation and packages. `cmake --install` puts the tool in bin/ and, on
 # systems with manual pages, its page in share/man/man1/. `cpack` in the build
-# folder makes the package of the platform: a Debian package elsewhere than on
-# Windows (arcpeek_VERSION_ARCH.deb). Settings that belong to one generator
+# folder makes the package of the platform: on Windows the release archive
+# arcpeek-VERSION-win64.zip (the exe, README and licence in one folder),
+# elsewhere a Debian package (arcpeek_VERSION_ARCH.deb). Settings that belong to one generator
 # carry its prefix (CPACK_DEBIAN_...) or sit in cmake/cpack_options.cmake,
 # which cpack reads with the generator known.
 include(GNUInstallDirs)
 
-install(TARGETS arcpeek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+  install(TARGETS arcpeek RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  set(CPACK_PACKAGE_FILE_NAME arcpeek-${PROJECT_VERSION}-win64)
+else()
+  install(TARGETS arcpeek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 if(NOT WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/doc/arcpeek.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()

@@ -51,7 +51,7 @@ void TakeArchivePath(const char* arg) {
     context.archivePath = arg;
     if (!PathExists(context.archivePath.c_str())) {
         ConsoleWrite("\n");
-        ConsolePrintf(FileNotFoundFormat, context.archivePath.c_str());
+        ConsolePrintf(FileNotFoundFormat, PathForDisplay(context.archivePath.c_str()).c_str());
         ConsoleWrite("\n");
         EndProcess(5);
     }

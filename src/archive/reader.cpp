@@ -59,7 +59,7 @@ struct DirectoryWindow {
 // Reads `count` bytes at `offset`. Returns the number of bytes read, or -1
 // when the seek failed.
 int64_t ReadAt(std::FILE* file, int64_t offset, uint8_t* out, size_t count) {
-    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0)
+    if (!SeekFile(file, offset))
         return -1;
     return static_cast<int64_t>(std::fread(out, 1, count, file));
 }

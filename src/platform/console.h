@@ -7,6 +7,12 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// The command-line arguments, the program's name first: argv as given on
+// POSIX; on Windows the wide command line converted to UTF-8, so that a path
+// with any character in it arrives intact.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Selects the locale for character handling at start-up, and with it the
 // character set in which a terminal on standard output is written.

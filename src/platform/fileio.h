@@ -97,7 +97,8 @@ int WriteAll(FileHandle file, const void* bytes, size_t length);
 int SeekTo(FileHandle file, uint64_t offset);
 // Makes the file end at the current position.
 int SetEndOfFileHere(FileHandle file);
-// Writes the file's data and metadata through to the disk.
+// Writes the file's data and metadata through to the disk. A file opened
+// for reading only has nothing of its own to write and succeeds.
 int FlushToDisk(FileHandle file);
 // Stores the size of the open file in `size`.
 int FileSize(FileHandle file, uint64_t* size);

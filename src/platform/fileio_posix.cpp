@@ -12,6 +12,7 @@
 
 #include "platform/file_posix.h"
 #include "platform/fileio.h"
+#include "platform/fileio_fault.h"
 
 namespace {
 
@@ -21,38 +22,6 @@ namespace {
 constexpr size_t CopyPiece = size_t{8} << 20;
 constexpr size_t CopyBufferSize = size_t{1} << 20;
 constexpr off_t PageSize = 4096;
-
-struct FaultSeam {
-    unsigned operations;
-    long failAt;
-    int error;
-    long count;
-    unsigned failedKind;
-};
-
-FaultSeam seam;
-void (*observer)(FileOperation kind) = nullptr;
-
-enum FaultOutcome { NoFault, FailNow, TransferPart };
-
-// Counts an operation of kind `op` and tells whether it is the one to fail.
-FaultOutcome CheckFault(FileOperation op, int* error) {
-    if (observer != nullptr)
-        observer(op);
-    if ((seam.operations & op) == 0)
-        return NoFault;
-    ++seam.count;
-    if (seam.failAt == 0 || seam.count != seam.failAt)
-        return NoFault;
-    seam.failedKind = op;
-    if (seam.error != ShortTransfer) {
-        *error = seam.error;
-        return FailNow;
-    }
-    bool transfers = op == FileOpRead || op == FileOpWrite || op == FileOpCopy;
-    *error = transfers ? ShortTransfer : EIO;
-    return transfers ? TransferPart : FailNow;
-}
 
 int Fd(FileHandle file) {
     return static_cast<int>(file.value);
@@ -489,24 +458,4 @@ int PathIdentity(const char* path, FileIdentity* identity) {
         return errno;
     *identity = IdentityOf(info);
     return 0;
-}
-
-void ArmFileFault(unsigned operations, long k, int error) {
-    seam = FaultSeam{operations, k, error, 0, 0};
-}
-
-void DisarmFileFault() {
-    seam = FaultSeam{0, 0, 0, 0, 0};
-}
-
-long FileFaultCount() {
-    return seam.count;
-}
-
-unsigned InjectedFaultKind() {
-    return seam.failedKind;
-}
-
-void ObserveFileOperations(void (*watch)(FileOperation kind)) {
-    observer = watch;
 }

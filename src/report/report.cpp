@@ -2,12 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "archive/context.h"
 #include "platform/console.h"
+#include "platform/file.h"
 #include "report/report_lines.h"
 #include "report/report_texts.h"
 
@@ -22,9 +21,7 @@ bool WriteBlock(std::FILE* file, const std::string& block) {
 
 // True when `listPath` designates the same file as the archive that was read.
 bool ListPathIsArchive() {
-    std::error_code error;
-    bool same = std::filesystem::equivalent(context.listPath, context.archivePath, error);
-    return !error && same;
+    return SameFile(context.listPath.c_str(), context.archivePath.c_str());
 }
 
 }  // namespace
@@ -67,7 +64,7 @@ int WriteListFile(int entryCount, int* errorDetail) {
         *errorDetail = 0;
         return ListFileIsArchive;
     }
-    std::FILE* file = std::fopen(context.listPath.c_str(), "wb");
+    std::FILE* file = OpenForWriting(context.listPath.c_str());
     if (!file) {
         *errorDetail = errno;
         return ListFileNotOpened;

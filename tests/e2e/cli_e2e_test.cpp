@@ -1,16 +1,19 @@
 // The command line and run sequence, end to end: switches, banner, usage,
 // messages, exit codes and the reader's error line, on the built binary.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -126,14 +129,11 @@ TEST_F(CommandLine, LongPathsAreHandledWholly) {
     std::string folder = scratch.path();
     for (int i = 0; i < 12; ++i) {
         folder += "/" + std::string(40, static_cast<char>('a' + i));
-        ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+        ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
     }
     const std::string archive = folder + "/archive.zip";
-    FILE* f = std::fopen(archive.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::string bytes = SimpleArchive();
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    std::ofstream(FsPath(archive), std::ios::binary) << SimpleArchive();
+    ASSERT_EQ(ReadFileBytes(archive), SimpleArchive());
     ASSERT_GT(archive.size(), 500u);
 
     EXPECT_EQ(RunArcpeek({archive}).exitCode, 0);
@@ -141,6 +141,27 @@ TEST_F(CommandLine, LongPathsAreHandledWholly) {
     ToolRun run = RunArcpeek({missing});
     EXPECT_EQ(run.exitCode, 5);
     EXPECT_EQ(run.output, NotFound(missing));
+}
+
+TEST_F(CommandLine, PathsWithCharactersOutsideCodePage932Work) {
+    // Hangul and emoji have no code in code page 932: on Windows such paths
+    // reach the system only through the wide calls, for every file the tool
+    // opens or makes (archive, list file, temporary file, backup).
+    const std::string folder = scratch.path() + "/\xED\x95\x9C\xEA\xB8\x80\xF0\x9F\x98\x80";
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(folder)));
+    const std::string archive = folder + "/\xF0\x9F\x93\xA6.zip";
+    const std::string original = BuildZipWithNames({"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt"});
+    std::ofstream(FsPath(archive), std::ios::binary) << original;
+    const std::string list = folder + "/\xF0\x9F\x93\x8B.csv";
+
+    ToolRun listed = RunArcpeek({"-f:" + list, archive});
+    EXPECT_EQ(listed.exitCode, 0) << listed.output;
+    EXPECT_NE(ReadFileBytes(list).find("\x93\xFA\x96\x7B\x8C\xEA.txt,"), std::string::npos);
+    ToolRun rewritten = RunArcpeek({"-c:sN", "-b", archive});
+    EXPECT_EQ(rewritten.exitCode, 0) << rewritten.output;
+    EXPECT_EQ(ReadFileBytes(archive + ".back"), original);
+    EXPECT_NE(ReadFileBytes(archive), original);
+    EXPECT_EQ(RunArcpeek({folder + "/missing.zip"}).exitCode, 5);
 }
 
 TEST_F(CommandLine, SwitchLettersBeyondTheirPositionsAreIgnored) {
@@ -314,6 +335,19 @@ TEST_F(CommandLine, RelaxedSwitchReadsAnyVersionAndKeepsEveryOtherCheck) {
     EXPECT_EQ(RunArcpeek({"-r", archive}).exitCode, 84);
 }
 
+#ifdef _WIN32
+// Windows counterpart: a folder is refused before it is opened.
+TEST_F(CommandLine, FoldersAreRefusedAtOnce) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{scratch.path()}, {"-c:u", "-b", scratch.path()}}) {
+        ToolRun run = RunArcpeekWithin(30, args);
+        ASSERT_FALSE(run.timedOut);
+        EXPECT_EQ(run.exitCode, 6);
+        EXPECT_EQ(run.output, Banner + ErrorLine(6, 0, EISDIR));
+    }
+    EXPECT_EQ(scratch.List(), std::vector<std::string>{});
+}
+#else  // FIFOs, sockets and devices in the file system are POSIX's.
 // The first block device in /dev, or "" when there is none.
 std::string SomeBlockDevice() {
     for (const auto& item : std::filesystem::directory_iterator("/dev")) {
@@ -383,13 +417,14 @@ TEST_F(CommandLine, SpecialFilesAreRefusedAtOnce) {
     EXPECT_EQ(scratch.List(), (std::vector<std::string>{"fed", "fifo", "fifo-link", "s"}))
         << "no list file, backup or temporary file";
 }
+#endif
 
 TEST_F(CommandLine, ArchivesOfTwoGigabytesOrMoreAreRefused) {
     for (long long size : {2684354560LL, 4294967296LL + 1000}) {
         SCOPED_TRACE(size);
         std::string bytes = SimpleArchive();
         const std::string archive = scratch.Write("big.zip", bytes);
-        ASSERT_EQ(::truncate(archive.c_str(), size), 0);
+        std::filesystem::resize_file(FsPath(archive), static_cast<uintmax_t>(size));
         ToolRun run = RunArcpeek({archive});
         EXPECT_EQ(run.exitCode, 8);
     }

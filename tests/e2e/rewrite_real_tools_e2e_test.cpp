@@ -245,7 +245,15 @@ void WriteInputs(const ScratchDir& dir, const std::vector<std::string>& names) {
         std::string data;
         for (int k = 0; k < 400; ++k)
             data += "line " + std::to_string(k * (i + 1)) + "\n";
+#ifdef _WIN32
+        // Windows names files in UTF-16, where a name in Shift-JIS bytes has
+        // no place: the Linux side writes the inputs for its own tools.
+        ToolRun made =
+            RunProgram({"sh", "-c", "printf %s \"$2\" > \"$1\"", "sh", names[i], data}, dir.path());
+        ASSERT_EQ(made.exitCode, 0) << made.errors;
+#else
         dir.Write(names[i], data);
+#endif
     }
 }
 

@@ -2,6 +2,7 @@
 // test a scratch folder of its own.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,12 @@ ToolRun RunArcpeek(const std::vector<std::string>& args, const std::string& work
 
 // The same, killed if it has not ended within `seconds`.
 ToolRun RunArcpeekWithin(int seconds, const std::vector<std::string>& args);
+
+// When ARCPEEK_COLLECT_ARCHIVES names a folder, copies every archive among
+// `args` (an existing file, relative to `workDir`) into it, named after its
+// contents, so that the builds of other platforms can be run on the same
+// archives. RunArcpeek calls it.
+void CollectArchives(const std::vector<std::string>& args, const std::string& workDir);
 
 // Runs any program found on PATH the same way, in the locale C.UTF-8 whatever
 // the caller's (an "env LC_ALL=..." in front still decides); exitCode 127 if
@@ -48,6 +55,10 @@ public:
 private:
     std::string path_;
 };
+
+// The file system path for a UTF-8 path: on Windows in UTF-16, and in the
+// long form where it exceeds MAX_PATH, as the tool itself opens it.
+std::filesystem::path FsPath(const std::string& utf8);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);

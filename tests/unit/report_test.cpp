@@ -2,7 +2,6 @@
 #include "report/report.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>

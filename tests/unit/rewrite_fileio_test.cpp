@@ -1,10 +1,14 @@
 // The rewrite's file services: exact transfers, copies, creation that never
 // follows a link, atomic replacement, and the fault seam the rewrite's tests
 // rely on.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <filesystem>
@@ -50,6 +54,15 @@ TEST_F(FileIo, CreateFreshFileReplacesAFileButNeverFollowsALink) {
     ASSERT_EQ(WriteAll(a, "new", 3), 0);
     CloseFile(&a);
     EXPECT_EQ(ReadFileBytes(existing), "new");
+#ifdef _WIN32
+    // Windows counterpart of the link: a read-only file is refused, not replaced.
+    std::string readOnly = dir.Write("read-only", "keep");
+    namespace fs = std::filesystem;
+    fs::permissions(FsPath(readOnly), fs::perms::all, fs::perm_options::remove);
+    EXPECT_EQ(CreateFreshFile(readOnly.c_str(), &b), ERROR_ACCESS_DENIED);
+    fs::permissions(FsPath(readOnly), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(ReadFileBytes(readOnly), "keep");
+#else
     struct stat info;
     ASSERT_EQ(::stat(existing.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -62,6 +75,7 @@ TEST_F(FileIo, CreateFreshFileReplacesAFileButNeverFollowsALink) {
     EXPECT_EQ(ReadFileBytes(victim), "keep");
     ASSERT_EQ(::lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISREG(info.st_mode));
+#endif
 }
 
 TEST_F(FileIo, CreateFreshFileFailsOnAFolder) {
@@ -102,16 +116,29 @@ TEST_F(FileIo, CopyBytesPastTheEndIsAShortTransferOfTheSource) {
 TEST_F(FileIo, CopyBytesIntoAPipeGoesThroughTheBuffer) {
     std::string from = dir.Write("from", "through a pipe");
     ASSERT_EQ(OpenForReading(from.c_str(), &a), 0);
+    char buffer[32] = {};
+    CopySide side = CopySource;
+#ifdef _WIN32
+    HANDLE readEnd, writeEnd;
+    ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, nullptr, 0));
+    FileHandle pipeEnd;
+    pipeEnd.value = reinterpret_cast<intptr_t>(writeEnd);
+    EXPECT_EQ(CopyBytes(a, pipeEnd, 14, &side), 0);
+    CloseHandle(writeEnd);
+    DWORD got = 0;
+    EXPECT_TRUE(ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 14u);
+    CloseHandle(readEnd);
+#else
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     FileHandle pipeEnd;
     pipeEnd.value = fds[1];
-    CopySide side = CopySource;
     EXPECT_EQ(CopyBytes(a, pipeEnd, 14, &side), 0);
     ::close(fds[1]);
-    char buffer[32] = {};
     EXPECT_EQ(::read(fds[0], buffer, sizeof buffer), 14);
     ::close(fds[0]);
+#endif
     EXPECT_EQ(std::string(buffer), "through a pipe");
 }
 
@@ -133,6 +160,24 @@ TEST_F(FileIo, ReplaceFileAtomicallyPutsTheFileInPlace) {
     EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
 }
 
+#ifdef _WIN32
+// Windows counterpart: the attributes, but never read-only, which would keep
+// the rewrite from removing or replacing its own files.
+TEST_F(FileIo, CopyPermissionsCopiesTheAttributesButReadOnly) {
+    std::string from = dir.Write("from", "");
+    DWORD attributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    ASSERT_TRUE(SetFileAttributesW(FsPath(from).c_str(), attributes));
+    ASSERT_EQ(OpenForReading(from.c_str(), &a), 0);
+    ASSERT_EQ(CreateFreshFile(dir.File("to").c_str(), &b), 0);
+    ASSERT_EQ(CopyPermissions(a, b), 0);
+    CloseFile(&b);
+    DWORD copied = GetFileAttributesW(FsPath(dir.File("to")).c_str());
+    EXPECT_TRUE(copied & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(copied & FILE_ATTRIBUTE_READONLY);
+    CloseFile(&a);
+    SetFileAttributesW(FsPath(from).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#else
 TEST_F(FileIo, CopyPermissionsCopiesTheModeBits) {
     std::string from = dir.Write("from", "");
     ASSERT_EQ(::chmod(from.c_str(), 0751), 0);
@@ -143,6 +188,7 @@ TEST_F(FileIo, CopyPermissionsCopiesTheModeBits) {
     ASSERT_EQ(::stat(dir.File("to").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0751u);
 }
+#endif
 
 TEST_F(FileIo, SetEndOfFileHereCutsTheFile) {
     std::string path = dir.Write("f", "0123456789");

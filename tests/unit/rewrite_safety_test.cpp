@@ -3,12 +3,16 @@
 // every file operation, and other runs or programs at work on the same
 // archive, each leaving the archive exactly as it was (or as the other
 // program left it) and no temporary file of the run behind.
-#include <fcntl.h>
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -400,14 +404,31 @@ TEST_F(RewriteSafety, UnicodeFieldsOfKeptNamesStayAsRead) {
 
 // The backup is the original file under a second name; where the file
 // system cannot link (another volume, here made to say so), a copy.
+// The number of the file at `path` on its volume: its inode number, or the
+// file index on Windows, whose C runtime gives no inode numbers.
+uint64_t FileNumber(const std::string& path) {
+#ifdef _WIN32
+    HANDLE file =
+        CreateFileW(FsPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+#else
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_ino;
+#endif
+}
+
 TEST_F(RewriteSafety, BackupIsTheOriginalFileAndReplacesAnEarlierOne) {
     for (bool linkable : {true, false}) {
         SCOPED_TRACE(linkable ? "linked" : "copied");
         dir.Write("a.zip.back", "an older backup");
         before = BuildZip(TwoUtf8Names());
         path = dir.Write("a.zip", before);
-        struct stat original;
-        ASSERT_EQ(::stat(path.c_str(), &original), 0);
+        uint64_t original = FileNumber(path);
         if (!linkable)
             ArmFileFault(FileOpCreate, 2, EXDEV);  // the temporary file, then the link
         ASSERT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, true), 0);
@@ -415,9 +436,7 @@ TEST_F(RewriteSafety, BackupIsTheOriginalFileAndReplacesAnEarlierOne) {
         EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
         EXPECT_NE(ReadFileBytes(path), before);
         EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "a.zip.back"}));
-        struct stat backup;
-        ASSERT_EQ(::stat(dir.File("a.zip.back").c_str(), &backup), 0);
-        EXPECT_EQ(backup.st_ino == original.st_ino, linkable);
+        EXPECT_EQ(FileNumber(dir.File("a.zip.back")) == original, linkable);
         ResetArchiveContext();
     }
 }
@@ -442,6 +461,37 @@ TEST_F(RewriteSafety, EarlierBackupStaysWhenTheRewriteIsRefusedOnTheWay) {
     EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), "an older backup");
 }
 
+#ifdef _WIN32
+// Windows counterparts of the permission and link tests: the read-only
+// attribute and a handle held open without delete sharing.
+TEST_F(RewriteSafety, ReadOnlyArchiveIsRefusedAndLeftWhole) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    namespace fs = std::filesystem;
+    fs::permissions(FsPath(path), fs::perms::all, fs::perm_options::remove);
+    ASSERT_TRUE(GetFileAttributesW(FsPath(path).c_str()) & FILE_ATTRIBUTE_READONLY);
+    int r = Load(HeldTwoUtf8Names(), ShiftJis, true);
+    fs::permissions(FsPath(path), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r, ReplaceFailed);
+    EXPECT_EQ(detail, ERROR_ACCESS_DENIED);
+    ExpectUntouched({"a.zip.back"});
+    EXPECT_EQ(ReadFileBytes(dir.File("a.zip.back")), before);
+}
+
+TEST_F(RewriteSafety, ArchiveHeldOpenWithoutDeleteSharingIsLeftWhole) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    HANDLE held = CreateFileW(FsPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    int r = Load(HeldTwoUtf8Names(), ShiftJis, false);
+    CloseHandle(held);
+    EXPECT_EQ(r, ReplaceFailed);
+    EXPECT_NE(detail, 0);
+    ExpectUntouched();
+}
+
+#else
 TEST_F(RewriteSafety, ReplacementKeepsThePermissionBits) {
     std::string bytes = BuildZip(TwoUtf8Names());
     path = dir.Write("a.zip", bytes);
@@ -478,6 +528,14 @@ TEST_F(RewriteSafety, TemporaryNameHeldByASymbolicLinkIsNotFollowed) {
     EXPECT_EQ(ReadFileBytes(victim), "must not change");
     EXPECT_EQ(ParseZip(ReadFileBytes(path)).error, "");
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.zip", "victim"}));
+}
+#endif
+
+TEST_F(RewriteSafety, FolderInTheTemporaryFilesPlaceIsLeftAndTheArchiveWhole) {
+    ASSERT_TRUE(std::filesystem::create_directory(FsPath(dir.File("a.zip.temp"))));
+    EXPECT_EQ(Rewrite(BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), ShiftJis), TempCreateFailed);
+    EXPECT_NE(detail, 0);
+    ExpectUntouched({"a.zip.temp"});
 }
 
 TEST_F(RewriteSafety, FailedReplacementLeavesTheArchive) {
@@ -537,6 +595,7 @@ TEST_F(RewriteSafety, TheNewArchiveIsOnDiskBeforeItReplacesTheArchive) {
     }
 }
 
+#ifndef _WIN32  // Windows sets no limit on the size of the files a process writes.
 // Lowers the limit on the size of the files this process writes, with the
 // signal ignored so that a write crossing it takes part of its bytes and the
 // next one fails with EFBIG, as on a full disk.
@@ -579,6 +638,7 @@ TEST_F(RewriteSafety, AWriteCutShortByTheFileSizeLimitFailsItsStep) {
     EXPECT_EQ(detail, EFBIG);
     ExpectUntouched({"probe"});
 }
+#endif
 
 // --- Other runs and other programs ------------------------------------------
 
@@ -608,11 +668,21 @@ TEST_F(RewriteAmongOthers, ARewriteHoldingTheLockIsLeftAlone) {
         SCOPED_TRACE(backup ? "with -b" : "without -b");
         path = dir.Write("a.zip", bytes);
         dir.Write("a.zip.temp", "the other run's new archive");
+#ifdef _WIN32
+        // The other run's lock, taken through a handle of its own.
+        FileHandle other;
+        ASSERT_EQ(OpenForReading(path.c_str(), &other), 0);
+        ASSERT_EQ(LockExclusive(other), 0);
+        before = bytes;
+        EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, backup), ArchiveBusy);
+        CloseFile(&other);
+#else
         int other = ::open(path.c_str(), O_RDONLY);
         ASSERT_EQ(::flock(other, LOCK_EX), 0);
         before = bytes;
         EXPECT_EQ(Load(HeldTwoUtf8Names(), ShiftJis, backup), ArchiveBusy);
         ::close(other);
+#endif
         EXPECT_EQ(detail, 0);
         EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the other run's new archive");
         ExpectUntouched({"a.zip.temp"});
@@ -628,7 +698,7 @@ TEST_F(RewriteAmongOthers, ARunThatReadAFileSinceReplacedTouchesNothing) {
     // one (the same bytes here: only the file is new), and a third run is now
     // writing its temporary file.
     std::string replacement = dir.Write("new", before);
-    ASSERT_EQ(::rename(replacement.c_str(), path.c_str()), 0);
+    std::filesystem::rename(FsPath(replacement), FsPath(path));
     dir.Write("a.zip.temp", "the third run's new archive");
     EXPECT_EQ(RewriteArchiveNames(count, &detail), ArchiveChanged);
     EXPECT_EQ(ReadFileBytes(dir.File("a.zip.temp")), "the third run's new archive");
@@ -660,6 +730,18 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
         std::filesystem::remove(dir.File("a.zip.back"));
         path = dir.Write("a.zip", c.bytes);
         before = c.bytes;
+#ifdef _WIN32
+        // Windows keeps other programs from writing to the archive while the
+        // rewrite has it open: the append fails and the rewrite completes.
+        atFlush = [this] {
+            std::ofstream out(FsPath(path), std::ios::binary | std::ios::app);
+            EXPECT_FALSE(out.is_open()) << "another program wrote to the archive";
+        };
+        EXPECT_EQ(Load(c.held, ShiftJis, c.backup), 0);
+        before = ReadFileBytes(path);
+        ExpectUntouched(c.backup ? std::vector<std::string>{"a.zip.back"}
+                                 : std::vector<std::string>{});
+#else
         atFlush = [this] {
             std::ofstream(path, std::ios::binary | std::ios::app) << "appended by another program";
             before += "appended by another program";
@@ -667,6 +749,7 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
         EXPECT_EQ(Load(c.held, ShiftJis, c.backup), ArchiveChanged);
         EXPECT_EQ(detail, 0);
         ExpectUntouched();  // with -b too: the backup comes after the check
+#endif
     }
 }
 

@@ -1,0 +1,90 @@
+// Console services on Windows. Standard output in binary mode, so that the
+// bytes arrive as written ("\n" stays "\n"); when it is a console, the
+// Shift-JIS text is shown through WriteConsoleW as UTF-16, readable under any
+// console code page.
+#include <windows.h>
+// shellapi.h needs the types of windows.h.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/console_wide.h"
+#include "platform/wide_text.h"
+
+namespace {
+
+// The console on standard output; null when output goes to a file or pipe.
+HANDLE console = nullptr;
+TerminalTranscoder consoleText = {nullptr, 0, 0};
+
+// Where ConsoleWrite puts its bytes instead of standard output, while set.
+std::string* redirectedOutput = nullptr;
+
+void WriteToStandardOutput(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+// WriteConsoleW takes a limited number of units at a time.
+void WriteToConsole(const std::wstring& text) {
+    constexpr size_t Piece = 8192;
+    for (size_t done = 0; done < text.size();) {
+        size_t count = text.size() - done < Piece ? text.size() - done : Piece;
+        DWORD written = 0;
+        if (!WriteConsoleW(console, text.data() + done, static_cast<DWORD>(count), &written,
+                           nullptr) ||
+            written == 0)
+            return;
+        done += written;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> arguments;
+    for (int i = 0; i < count; ++i)
+        arguments.push_back(Utf8FromWide(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
+
+void SelectJapaneseLocale() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output != INVALID_HANDLE_VALUE && output != nullptr && GetConsoleMode(output, &mode))
+        console = output;
+}
+
+void RedirectConsoleOutput(std::string* sink) {
+    redirectedOutput = sink;
+}
+
+void ConsoleWrite(std::string_view bytes) {
+    if (redirectedOutput) {
+        redirectedOutput->append(bytes);
+    } else if (console) {
+        std::wstring text;
+        TranscodeToUtf16(&consoleText, bytes, &text);
+        WriteToConsole(text);
+    } else {
+        WriteToStandardOutput(bytes);
+    }
+}
+
+void EndProcess(int code) {
+    if (console && consoleText.heldCount == 1)
+        WriteToConsole(L"?");
+    std::fflush(stdout);
+    std::exit(code);
+}
