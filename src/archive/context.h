@@ -25,6 +25,8 @@ constexpr size_t BannerCapacity = 280;
 constexpr size_t CommentBufferSize = 20480;  // the archive comment in display form
 constexpr size_t EntryNameCapacity = 408;    // a converted name with its zero byte
 constexpr uint16_t StoredNameLimit = 280;    // longest name accepted as stored
+// The end record search looks back at most this many bytes before a record.
+constexpr size_t EndRecordLeadSize = 21;
 
 // The 22 bytes of the end of central directory record, then the comment.
 struct EndRecord {
@@ -121,6 +123,11 @@ struct ArchiveContext {
     EndRecord endRecord;
     char commentBuffer[CommentBufferSize];
     int32_t endRecordOffset;
+    // The bytes of the file right before the end record (as many as there
+    // are, up to EndRecordLeadSize): a rewrite that changes the comment's
+    // length checks with them that the new end record will still be found.
+    uint8_t endRecordLead[EndRecordLeadSize];
+    uint8_t endRecordLeadLength;
     char banner[BannerCapacity];
 
     // Switches.

@@ -116,10 +116,17 @@ int FindEndRecord(std::FILE* file, int64_t size, int* errorDetail) {
     if (windowStart <= 0)
         return 8;
 
-    uint8_t window[64 + EndRecordSize];
-    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - windowStart);
+    // The window, and up to EndRecordLeadSize bytes before it, so that the
+    // bytes before the end record are at hand for a rewrite.
+    int64_t readStart = windowStart > static_cast<int64_t>(EndRecordLeadSize)
+                            ? windowStart - static_cast<int64_t>(EndRecordLeadSize)
+                            : 0;
+    size_t lead = static_cast<size_t>(windowStart - readStart);
+    uint8_t bytes[EndRecordLeadSize + 64 + EndRecordSize];
+    uint8_t* window = bytes + lead;
+    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - readStart);
     errno = 0;
-    int64_t got = ReadAt(file, windowStart, window, count);
+    int64_t got = ReadAt(file, readStart, bytes, count);
     if (got < 0) {
         *errorDetail = errno;
         return 10;
@@ -132,6 +139,9 @@ int FindEndRecord(std::FILE* file, int64_t size, int* errorDetail) {
     while (!HasSignature(window + position, EndRecordSignature))
         ++position;
     context.endRecordOffset = static_cast<int32_t>(windowStart + static_cast<int64_t>(position));
+    size_t before = std::min(lead + position, EndRecordLeadSize);
+    std::memcpy(context.endRecordLead, window + position - before, before);
+    context.endRecordLeadLength = static_cast<uint8_t>(before);
     LoadEndRecord(window + position, &context.endRecord);
     return 0;
 }

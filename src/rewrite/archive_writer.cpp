@@ -318,15 +318,19 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
     return r;
 }
 
-int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
+void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes) {
     CentralRecord header = *entry.record;
     header.flags = entry.flags;
     header.nameLength = static_cast<uint16_t>(entry.name.length);
     header.extraLength = static_cast<uint16_t>(entry.centralExtra.length);
     header.commentLength = static_cast<uint16_t>(entry.comment.length);
     header.localHeaderOffset = entry.localHeaderOffset;
-    uint8_t bytes[CentralHeaderSize];
     StoreCentralHeader(header, bytes);
+}
+
+int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
+    uint8_t bytes[CentralHeaderSize];
+    StoreNewCentralHeader(entry, bytes);
 
     int r = WriteStep(walk, bytes, CentralHeaderSize, CentralHeaderWriteFailed);
     if (r == 0) {
@@ -343,6 +347,24 @@ int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& ent
     return r;
 }
 
+// The last bytes of the new directory (up to EndRecordLeadSize), as the
+// last entry's central header, name, extra field and comment end it.
+size_t DirectoryEnd(const RewritePlan& plan, uint8_t* lead) {
+    if (plan.entryCount == 0)
+        return 0;
+    const EntryPlan& last = plan.entries[plan.entryCount - 1];
+    uint8_t header[CentralHeaderSize];
+    StoreNewCentralHeader(last, header);
+    std::vector<uint8_t> tail(header, header + CentralHeaderSize);
+    for (ArenaText text : {last.name, last.centralExtra, last.comment}) {
+        const uint8_t* bytes = PlanBytes(plan, text);
+        tail.insert(tail.end(), bytes, bytes + text.length);
+    }
+    size_t length = std::min(tail.size(), EndRecordLeadSize);
+    std::memcpy(lead, tail.data() + tail.size() - length, length);
+    return length;
+}
+
 int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset) {
     uint64_t directorySize = walk->outputOffset - directoryOffset;
     if (directorySize > LargestStoredOffset)
@@ -353,6 +375,12 @@ int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset
     end.commentLength = static_cast<uint16_t>(plan.archiveComment.length);
     uint8_t bytes[EndRecordSize];
     StoreEndRecord(end, bytes);
+    uint8_t lead[EndRecordLeadSize];
+    size_t leadLength = DirectoryEnd(plan, lead);
+    if (!EndRecordFoundWhereWritten(lead, leadLength, bytes, PlanBytes(plan, plan.archiveComment),
+                                    plan.archiveComment.length)) {
+        return LayoutUnsupported;
+    }
     int r = WriteStep(walk, bytes, EndRecordSize, EndRecordWriteFailed);
     if (r == 0) {
         r = WriteStep(walk, PlanBytes(plan, plan.archiveComment), plan.archiveComment.length,

@@ -6,6 +6,7 @@
 #include "archive/context.h"
 #include "archive/records.h"
 #include "platform/fileio.h"
+#include "rewrite/layout_check.h"
 #include "rewrite/rewrite.h"
 #include "rewrite/rewrite_plan.h"
 
@@ -53,6 +54,13 @@ int RewriteEndRecord(const char* path, int* errorDetail) {
     uint8_t record[EndRecordSize];
     StoreEndRecord(end, record);
 
+    // The directory before the end record stays as it is; a comment of
+    // another length moves the window in which the search finds the record.
+    if (!EndRecordFoundWhereWritten(context.endRecordLead, context.endRecordLeadLength, record,
+                                    reinterpret_cast<const uint8_t*>(commentOutput),
+                                    static_cast<size_t>(commentLength))) {
+        return Failed(LayoutUnsupported, 0, errorDetail);
+    }
     FileHandle file;
     int io = OpenForUpdate(path, &file);
     if (io != 0)

@@ -1,5 +1,9 @@
 #include "rewrite/layout_check.h"
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "archive/context.h"
 #include "archive/records.h"
 #include "rewrite/extra_fields.h"
@@ -61,4 +65,29 @@ int CheckDirectoryEndsBeforeEndRecord() {
         directoryEnd > static_cast<uint64_t>(context.endRecordOffset))
         return LayoutUnsupported;
     return 0;
+}
+
+bool EndRecordFoundWhereWritten(const uint8_t* lead, size_t leadLength, const uint8_t* record,
+                                const uint8_t* comment, size_t commentLength) {
+    std::vector<uint8_t> tail(leadLength + EndRecordSize + commentLength);
+    std::memcpy(tail.data(), lead, leadLength);
+    std::memcpy(tail.data() + leadLength, record, EndRecordSize);
+    if (commentLength > 0)
+        std::memcpy(tail.data() + leadLength + EndRecordSize, comment, commentLength);
+    auto signatureAt = [&tail](size_t p) {
+        return ReadLe32(tail.data() + p) == EndRecordSignature;
+    };
+    // No signature after the record's start with 22 bytes behind it.
+    for (size_t p = leadLength + 1; p + EndRecordSize <= tail.size(); ++p) {
+        if (signatureAt(p))
+            return false;
+    }
+    // None in the window's part before the record.
+    size_t behind = EndRecordSize + commentLength;
+    size_t windowLead = (behind + EndRecordSize - 1) / EndRecordSize * EndRecordSize - behind;
+    for (size_t p = leadLength - std::min(windowLead, leadLength); p < leadLength; ++p) {
+        if (signatureAt(p))
+            return false;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 // rest as it reads them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Largest offset or size the new archive may store; 0xFFFFFFFF means ZIP64.
@@ -20,3 +21,16 @@ int CheckDirectoryLayout(int entryCount);
 // would copy them into the new directory. Both refuse it. Returns 0 or
 // LayoutUnsupported.
 int CheckDirectoryEndsBeforeEndRecord();
+
+// The reader finds the end record by a search from the end of the file: the
+// highest end record signature with 22 bytes behind it, then the lowest one
+// among the up to 21 bytes before it that a walk in steps of 22 from the end
+// reaches first. A rewrite that changes the comment's length, or writes a
+// new directory, moves that window: an end record signature among the last
+// bytes of the directory (inside an extra field, say), or one that the new
+// comment forms with the record's own fields, would then be taken instead
+// and the new archive would not read back. True when the search finds the
+// end record `record` (EndRecordSize bytes, followed by `comment`) preceded
+// by the `leadLength` bytes at `lead` (up to EndRecordLeadSize) where it is.
+bool EndRecordFoundWhereWritten(const uint8_t* lead, size_t leadLength, const uint8_t* record,
+                                const uint8_t* comment, size_t commentLength);

@@ -53,6 +53,9 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     LoadEndRecord(At(bytes, endAt), &context.endRecord);
     context.endRecord.commentText = context.commentBuffer;
     context.endRecordOffset = static_cast<int32_t>(endAt);
+    size_t lead = std::min(endAt, EndRecordLeadSize);
+    std::memcpy(context.endRecordLead, bytes.data() + endAt - lead, lead);
+    context.endRecordLeadLength = static_cast<uint8_t>(lead);
     std::string storedComment =
         bytes.substr(endAt + EndRecordSize, context.endRecord.commentLength);
     std::string comment = held.comment.value_or(storedComment);

@@ -264,6 +264,37 @@ TEST_F(RewriteSafety, RefusesADirectoryThatRunsIntoTheEndRecord) {
     ExpectUntouched();
 }
 
+TEST_F(RewriteSafety, RefusesANewEndRecordThatTheSearchWouldMiss) {
+    // The last extra field holds an end record signature 17 bytes before the
+    // end record: outside the search's window behind a 6-byte comment, inside
+    // it behind the 4 bytes of the comment in Shift-JIS.
+    const std::string field = std::string("\xFE\xCA\x11\x00PK\x05\x06", 8) + std::string(13, 'x');
+    ZipLayout whole = TwoUtf8Names();
+    whole.entries.back().extra = field;
+    whole.comment = Utf8Nihon;
+    HeldArchive held = HeldTwoUtf8Names();
+    held.comment = SjisNihon;
+    EXPECT_EQ(Rewrite(BuildZip(whole), held, ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
+    ZipLayout commentOnly;
+    commentOnly.entries.push_back(Entry("a.txt", "1"));
+    commentOnly.entries[0].extra = field;
+    commentOnly.comment = Utf8Nihon;
+    HeldArchive heldComment;
+    heldComment.nameEncoding = Utf8;
+    heldComment.comment = SjisNihon;
+    EXPECT_EQ(Rewrite(BuildZip(commentOnly), heldComment, ShiftJis), LayoutUnsupported);
+    ExpectUntouched();
+
+    // The same archives with the signature two bytes further back convert.
+    const std::string farther = std::string("\xFE\xCA\x13\x00PK\x05\x06", 8) + std::string(15, 'x');
+    whole.entries.back().extra = farther;
+    EXPECT_EQ(Rewrite(BuildZip(whole), held, ShiftJis), 0);
+    commentOnly.entries[0].extra = farther;
+    EXPECT_EQ(Rewrite(BuildZip(commentOnly), heldComment, ShiftJis), 0);
+}
+
 TEST_F(RewriteSafety, RefusesEmptyAndOverlongConvertedNames) {
     HeldArchive empty = HeldTwoUtf8Names();
     empty.entries[0].name = "";
