@@ -69,10 +69,13 @@ int SortRecordOrder(int entryCount, int* errorDetail) {
     }
     for (int i = 0; i < entryCount; ++i)
         context.order[i] = &context.records[i];
-    std::stable_sort(context.order, context.order + entryCount,
-                     [](const CentralRecord* a, const CentralRecord* b) {
-                         return a->localHeaderOffset < b->localHeaderOffset;
-                     });
+    auto byOffset = [](const CentralRecord* a, const CentralRecord* b) {
+        return a->localHeaderOffset < b->localHeaderOffset;
+    };
+    // Most directories list their entries in the order of the data already;
+    // a stable sort would still merge them all.
+    if (!std::is_sorted(context.order, context.order + entryCount, byOffset))
+        std::stable_sort(context.order, context.order + entryCount, byOffset);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // The same contract as Utf16ToCodePage932: converts `count` units to at most
 // `capacity` bytes at `out`, "?" for each unit with no form; `written`
@@ -17,3 +18,20 @@ int Utf16ToCodePage932Cached(const char16_t* units, size_t count, char* out, siz
 // The same contract as CodePage932ToUtf16.
 int CodePage932ToUtf16Cached(const char* bytes, size_t count, char16_t* out, size_t capacity,
                              size_t* written, bool* replaced);
+
+// One character at a time, for converters that walk a text themselves.
+
+// The code page 932 form of `unit`: a single byte below 0x100, else the lead
+// byte in the high half and the trail byte in the low half; "?" (0x3F) when
+// the unit has no form.
+uint16_t CodePage932FormOf(char16_t unit);
+
+// How code page 932 reads the bytes at `bytes` (`left` of them remain, at
+// least 1): as the unit of a character of `taken` bytes (1 or 2), `replaced`
+// set when that unit is a replacement for bytes that hold no character.
+struct CodePage932Char {
+    char16_t unit;
+    uint8_t taken;
+    bool replaced;
+};
+CodePage932Char CodePage932CharAt(const uint8_t* bytes, size_t left);

@@ -128,6 +128,43 @@ void WriteUtf8(size_t count, char* output) {
 
 }  // namespace
 
+int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* length) {
+    const uint8_t* text = reinterpret_cast<const uint8_t*>(source);
+    size_t units = 0;
+    size_t total = 0;
+    size_t i = 0;
+    while (text[i] != 0) {
+        if (i == NarrowWorkText)
+            return NotPlainText;  // longer than a work area holds
+        uint8_t b = text[i];
+        CodePage932Char c{};
+        if (b < 0x80) {
+            if (b == '\r' || b == '\n')
+                return NotPlainText;
+            c = CodePage932CharAt(text + i, 1);
+        } else if (IsLeadByte(b)) {
+            uint8_t trail = text[i + 1];
+            if (!IsTrailByte(trail) || InExtensionArea(static_cast<uint16_t>(b << 8 | trail)))
+                return NotPlainText;
+            c = CodePage932CharAt(text + i, 2);
+            if (c.taken != 2)
+                return NotPlainText;
+        } else {
+            return NotPlainText;  // half-width katakana, or a byte that starts nothing
+        }
+        if (c.replaced)
+            return NotPlainText;
+        wideWork[units++] = c.unit;
+        total += static_cast<size_t>(Utf8Size(c.unit));
+        i += c.taken;
+    }
+    if (capacity == 0 || total > capacity - 1)
+        return TextTooLong;
+    WriteUtf8(units, output);
+    *length = static_cast<int>(total);
+    return 0;
+}
+
 ConversionFlags WithDefaultFlags(ConversionFlags flags) {
     if (flags == 0)
         flags = DefaultConversionFlags;
@@ -140,6 +177,11 @@ ConversionFlags WithDefaultFlags(ConversionFlags flags) {
 
 int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* length,
                    ConversionFlags flags) {
+    if (output) {
+        int plain = ShiftJisToUtf8Plain(source, output, capacity, length);
+        if (plain != NotPlainText)
+            return plain;
+    }
     flags = WithDefaultFlags(flags);
     if (int pending = FillNarrowWork(source, flags))
         return pending;

@@ -31,6 +31,14 @@ ConversionFlags WithDefaultFlags(ConversionFlags flags);
 int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* length,
                    ConversionFlags flags);
 
+// What ShiftJisToUtf8 with `output` gives under any flags, taken in one
+// pass, for the usual text: printable ASCII and double-byte characters
+// outside the extension areas that code page 932 holds, with no half-width
+// katakana and no newline, so that the pre-pass would copy it unchanged.
+// Returns NotPlainText, having written nothing, for any other text.
+constexpr int NotPlainText = 1;
+int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* length);
+
 // The pre-pass: copies `source` to `destination` (room for `capacity` bytes),
 // checking that it is well-formed Shift-JIS and that extension-area codes are
 // allowed, folding half-width katakana (with a following sound mark) to

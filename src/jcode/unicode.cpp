@@ -157,6 +157,67 @@ int WideTextToShiftJis(const WideText& text, bool malformed, char* output, size_
     return tooLong ? TextTooLong : 0;
 }
 
+// Appends the code page 932 form of `unit` at `out` unless it is a newline
+// byte or a replacement; returns the bytes put, 0 when it is not plain.
+inline size_t PutPlainForm(char16_t unit, uint8_t* out) {
+    uint16_t form = CodePage932FormOf(unit);
+    if (form > 0xFF) {
+        out[0] = static_cast<uint8_t>(form >> 8);
+        out[1] = static_cast<uint8_t>(form);
+        return 2;
+    }
+    if ((form == '?' && unit != '?') || form == '\r' || form == '\n')
+        return 0;
+    out[0] = static_cast<uint8_t>(form);
+    return 1;
+}
+
+// Utf8ToShiftJis for the usual text, in one pass from the UTF-8 bytes to
+// the code page 932 forms: well-formed one-, two- and three-byte sequences
+// (no E0 or ED lead, so no shorter form and no surrogate), no combining
+// sound mark, no newline, no character without a form, and room for every
+// byte. Such a text takes none of the rules of the general path, which gives
+// the same bytes for it. Returns false, with `output` partly written, for
+// any other text; the general path then writes it again.
+bool Utf8ToShiftJisPlain(const uint8_t* bytes, size_t n, char* output, size_t capacity) {
+    if (n > WideWorkText || capacity == 0)
+        return false;
+    uint8_t* const start = reinterpret_cast<uint8_t*>(output);
+    uint8_t* out = start;
+    // The bytes that fit both the work area of the general path and the
+    // output before its terminator.
+    const size_t room = std::min(capacity - 1, NarrowWorkText);
+    size_t i = 0;
+    while (i < n) {
+        if (static_cast<size_t>(out - start) + 2 > room)
+            return false;
+        uint8_t b0 = bytes[i];
+        char16_t u = 0;
+        if (b0 < 0x80) {
+            u = b0;
+            i += 1;
+        } else if (b0 >= 0xE1 && b0 <= 0xEF && b0 != 0xED && n - i >= 3 &&
+                   IsContinuation(bytes[i + 1]) && IsContinuation(bytes[i + 2])) {
+            u = static_cast<char16_t>((b0 & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 |
+                                      (bytes[i + 2] & 0x3F));
+            if (u == CombiningVoicedMark || u == CombiningSemiVoicedMark)
+                return false;
+            i += 3;
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && n - i >= 2 && IsContinuation(bytes[i + 1])) {
+            u = static_cast<char16_t>((b0 & 0x1F) << 6 | (bytes[i + 1] & 0x3F));
+            i += 2;
+        } else {
+            return false;
+        }
+        size_t put = PutPlainForm(Cp932Variant(u), out);
+        if (put == 0)
+            return false;
+        out += put;
+    }
+    *out = 0;
+    return true;
+}
+
 }  // namespace
 
 uint16_t DecodeUtf8Char(const uint8_t* bytes, int* length) {
@@ -214,6 +275,11 @@ int Utf8ToShiftJis(const char* source, char* output, size_t capacity, Conversion
                    int* lossy) {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(source);
     size_t n = std::strlen(source);
+    if (Utf8ToShiftJisPlain(bytes, n, output, capacity)) {
+        if (lossy)
+            *lossy = 0;
+        return 0;
+    }
     WideText text{0, false};
     bool malformed = false;
     size_t i = 0;

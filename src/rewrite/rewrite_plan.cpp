@@ -49,6 +49,10 @@ int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* t
 // so that 髙 (FB FC) is stored as 髙 (E9 AB 99). The user-defined area stays
 // refused: its characters mean nothing outside the machine that defined them.
 int HeldTextToUtf8(const char* held, char* output, size_t capacity, int* length) {
+    // A text without extension codes, as most are, needs no replacement.
+    int plain = ShiftJisToUtf8Plain(held, output, capacity, length);
+    if (plain != NotPlainText)
+        return plain;
     static char prepared[CommentBufferSize + 1];
     const size_t heldLength = strnlen(held, sizeof prepared);
     if (heldLength == sizeof prepared)

@@ -345,6 +345,50 @@ TEST(Utf8ToShiftJis, BoundsTheTextByTheWorkAreas) {
     }
 }
 
+// The one-pass path that takes most UTF-8 texts gives what the general path
+// gives for the same units read from UTF-16LE: every unit of the 16-bit range
+// alone and after a kana that a sound mark would join, the room in the
+// output byte by byte, and the bounds of the work areas.
+TEST(Utf8ToShiftJis, AgreesWithTheGeneralPathOnEveryUnit) {
+    auto expectSame = [](const std::u16string& units, size_t capacity) {
+        std::string utf8;
+        for (char16_t u : units) {
+            uint8_t bytes[3] = {};
+            int length = 0;
+            utf8.append(reinterpret_cast<char*>(bytes), EncodeUtf8Char(u, bytes, &length));
+        }
+        std::vector<char> fast(capacity + 1, '#');
+        std::vector<char> general(capacity + 1, '#');
+        int fastLossy = -1;
+        int generalLossy = -1;
+        int fastResult =
+            Utf8ToShiftJis(utf8.c_str(), fast.data(), capacity, NewlineCrLf, &fastLossy);
+        std::string wide = Utf16Le(units);
+        int generalResult =
+            Utf16LeToShiftJis(wide.c_str(), general.data(), capacity, NewlineCrLf, &generalLossy);
+        ASSERT_EQ(fastResult, generalResult) << Hex(utf8) << " in " << capacity;
+        ASSERT_EQ(fastLossy, generalLossy) << Hex(utf8) << " in " << capacity;
+        if (capacity > 0) {
+            ASSERT_EQ(Hex(fast.data()), Hex(general.data())) << Hex(utf8) << " in " << capacity;
+        }
+    };
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;  // no UTF-8 form
+        char16_t unit = static_cast<char16_t>(u);
+        expectSame(std::u16string(1, unit), 16);
+        expectSame(u"\u304B" + std::u16string(1, unit) + u"b", 16);
+    }
+    for (size_t capacity = 0; capacity <= 9; ++capacity) {
+        expectSame(u"a\u304B\u6F22", capacity);
+        expectSame(u"a\u304B\u00E9\u3099b", capacity);
+    }
+    for (size_t count : {20478, 20479, 20480})
+        expectSame(std::u16string(count, u'A'), 40960);
+    for (size_t count : {10239, 10240})
+        expectSame(std::u16string(count, u'\u3042'), 40960);
+}
+
 TEST(Utf16LeToShiftJis, BoundsTheTextByTheWorkAreas) {
     std::vector<char> output(40959);
     const struct {
