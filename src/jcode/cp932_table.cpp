@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "jcode/unicode.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -88,7 +89,35 @@ inline Cp932Char CharAt(const uint8_t* bytes, size_t left) {
     return c.taken != 0 ? c : LearnPair(b, bytes[1]);
 }
 
+// The UTF-8 forms of the characters above, once known: 0 while not yet
+// known, NoUtf8Form for a character that has none.
+constexpr uint32_t NoUtf8Form = 1;
+uint32_t singleUtf8[256];
+uint32_t pairUtf8[256][256];
+
+uint32_t PackUtf8(Cp932Char c, uint8_t taken) {
+    if (c.replaced || c.taken != taken)
+        return NoUtf8Form;
+    uint8_t bytes[3] = {};
+    int count = 0;
+    EncodeUtf8Char(c.unit, bytes, &count);
+    return static_cast<uint32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | count << 24);
+}
+
+inline uint32_t Utf8At(const uint8_t* bytes, size_t left) {
+    uint8_t b = bytes[0];
+    bool pair = IsLeadByte(b) && left >= 2;
+    uint32_t& form = pair ? pairUtf8[b][bytes[1]] : singleUtf8[b];
+    if (form == 0) [[unlikely]]
+        form = PackUtf8(CharAt(bytes, left), pair ? 2 : 1);
+    return form == NoUtf8Form ? 0 : form;
+}
+
 }  // namespace
+
+uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left) {
+    return Utf8At(bytes, left);
+}
 
 uint16_t CodePage932FormOf(char16_t unit) {
     return FormOf(unit);

@@ -35,3 +35,10 @@ struct CodePage932Char {
     bool replaced;
 };
 CodePage932Char CodePage932CharAt(const uint8_t* bytes, size_t left);
+
+// The UTF-8 form of the character that CodePage932CharAt reads at `bytes`
+// (`left` as there), for converters to UTF-8: its bytes in the low three
+// bytes, first byte lowest, and their count in the high byte. 0 when the
+// character is a replacement, and, for a lead byte with `left` of 2 or more,
+// when the code page reads the lead byte on its own.
+uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left);

@@ -129,38 +129,44 @@ void WriteUtf8(size_t count, char* output) {
 }  // namespace
 
 int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* length) {
+    // The text is gathered here and copied out only once it is known to be
+    // plain and to fit, so that a refusal leaves the output untouched. Every
+    // character takes at most three bytes, and three more may be stored past
+    // the last one.
+    static uint8_t gathered[3 * NarrowWorkText + 3];
     const uint8_t* text = reinterpret_cast<const uint8_t*>(source);
-    size_t units = 0;
     size_t total = 0;
     size_t i = 0;
     while (text[i] != 0) {
         if (i == NarrowWorkText)
             return NotPlainText;  // longer than a work area holds
         uint8_t b = text[i];
-        CodePage932Char c{};
+        uint32_t form = 0;
         if (b < 0x80) {
             if (b == '\r' || b == '\n')
                 return NotPlainText;
-            c = CodePage932CharAt(text + i, 1);
+            form = CodePage932Utf8At(text + i, 1);
+            i += 1;
         } else if (IsLeadByte(b)) {
             uint8_t trail = text[i + 1];
             if (!IsTrailByte(trail) || InExtensionArea(static_cast<uint16_t>(b << 8 | trail)))
                 return NotPlainText;
-            c = CodePage932CharAt(text + i, 2);
-            if (c.taken != 2)
-                return NotPlainText;
+            form = CodePage932Utf8At(text + i, 2);
+            i += 2;
         } else {
             return NotPlainText;  // half-width katakana, or a byte that starts nothing
         }
-        if (c.replaced)
-            return NotPlainText;
-        wideWork[units++] = c.unit;
-        total += static_cast<size_t>(Utf8Size(c.unit));
-        i += c.taken;
+        if (form == 0)
+            return NotPlainText;  // a replacement
+        gathered[total] = static_cast<uint8_t>(form);
+        gathered[total + 1] = static_cast<uint8_t>(form >> 8);
+        gathered[total + 2] = static_cast<uint8_t>(form >> 16);
+        total += form >> 24;
     }
     if (capacity == 0 || total > capacity - 1)
         return TextTooLong;
-    WriteUtf8(units, output);
+    std::memcpy(output, gathered, total);
+    output[total] = 0;
     *length = static_cast<int>(total);
     return 0;
 }

@@ -9,11 +9,11 @@
 #include "archive/context.h"
 
 // A run of bytes in the plan's arena. Offsets, not pointers, since the arena
-// grows by reallocation.
+// grows by reallocation. Eight bytes: the plan holds five for every entry.
 struct ArenaText {
     uint32_t at;
-    uint32_t length;
-    int present;  // 0: there is no such text
+    uint32_t length : 31;  // a text is at most 65,535 bytes
+    uint32_t present : 1;  // 0: there is no such text
 };
 
 struct TextArena {
@@ -25,16 +25,16 @@ struct TextArena {
 // The new form of one entry, in the order of context.order.
 struct EntryPlan {
     const CentralRecord* record;
-    int nameChanges;     // the name is re-encoded: its flags change with it
-    int commentChanges;  // the comment is re-encoded
+    uint8_t nameChanges;     // the name is re-encoded: its flags change with it
+    uint8_t commentChanges;  // the comment is re-encoded
+    // Filled while the local sections are written.
+    uint16_t flags;
+    uint32_t localHeaderOffset;
     ArenaText name;      // the name as it will be stored
     ArenaText nameUtf8;  // its UTF-8 form, for Unicode Path fields
     ArenaText comment;   // the entry comment as it will be stored
     ArenaText commentUtf8;
     ArenaText centralExtra;  // the central extra field after the Unicode field rule
-    // Filled while the local sections are written.
-    uint16_t flags;
-    uint32_t localHeaderOffset;
 };
 
 struct RewritePlan {
