@@ -90,7 +90,7 @@ int ReadExact(FileHandle file, void* buffer, size_t length);
 // Reads up to `length` bytes at the current position: fewer only where the
 // file ends. `got` receives the count, 0 at the end of the file.
 int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got);
-// Writes all `length` bytes at the current position. A large write (1 MiB or
+// Writes all `length` bytes at the current position. A large write (256 KiB or
 // more) starts going to disk at once, without waiting, as copies do.
 int WriteAll(FileHandle file, const void* bytes, size_t length);
 // Moves the current position to `offset` from the start.

@@ -21,6 +21,8 @@ namespace {
 // finds little left to do.
 constexpr size_t CopyPiece = size_t{8} << 20;
 constexpr size_t CopyBufferSize = size_t{1} << 20;
+// A write at least this large is handed to the disk at once.
+constexpr size_t WriteBackLeast = size_t{256} << 10;
 constexpr off_t PageSize = 4096;
 
 int Fd(FileHandle file) {
@@ -283,7 +285,7 @@ int WriteAll(FileHandle file, const void* bytes, size_t length) {
         return ShortTransfer;
     }
     int r = WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
-    if (r == 0 && length >= CopyBufferSize)
+    if (r == 0 && length >= WriteBackLeast)
         StartWriteBack(Fd(file), length);
     return r;
 }

@@ -26,7 +26,7 @@ constexpr uint64_t Zip64DescriptorExcess = 8;
 // that the many small pieces of an archive of small entries (headers, names,
 // extra fields, descriptors, the directory) go in large transfers. Entry data
 // too large to be worth buffering is copied directly.
-constexpr size_t TransferBufferSize = size_t{1} << 20;
+constexpr size_t TransferBufferSize = size_t{256} << 10;
 constexpr uint64_t DirectCopyLeast = 256 * 1024;
 uint8_t inputBuffer[TransferBufferSize];
 uint8_t outputBuffer[TransferBufferSize];
