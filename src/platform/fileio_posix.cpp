@@ -12,7 +12,7 @@
 
 #include "platform/file_posix.h"
 #include "platform/fileio.h"
-#include "platform/fileio_fault.h"
+#include "platform/fileio_system.h"
 
 namespace {
 
@@ -21,8 +21,6 @@ namespace {
 // finds little left to do.
 constexpr size_t CopyPiece = size_t{8} << 20;
 constexpr size_t CopyBufferSize = size_t{1} << 20;
-// A write at least this large is handed to the disk at once.
-constexpr size_t WriteBackLeast = size_t{256} << 10;
 constexpr off_t PageSize = 4096;
 
 int Fd(FileHandle file) {
@@ -182,10 +180,7 @@ int LinkError(int error) {
 
 }  // namespace
 
-int OpenForReading(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpOpen, &error) != NoFault)
-        return error;
+int SystemOpenForReading(const char* path, FileHandle* file) {
     int fd = OpenRegularFile(path, O_RDONLY);
     if (fd < 0)
         return errno;
@@ -194,10 +189,7 @@ int OpenForReading(const char* path, FileHandle* file) {
     return 0;
 }
 
-int OpenForUpdate(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpOpen, &error) != NoFault)
-        return error;
+int SystemOpenForUpdate(const char* path, FileHandle* file) {
     int fd = ::open(path, O_RDWR | O_CLOEXEC);
     if (fd < 0)
         return errno;
@@ -205,10 +197,7 @@ int OpenForUpdate(const char* path, FileHandle* file) {
     return 0;
 }
 
-int CreateFreshFile(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpCreate, &error) != NoFault)
-        return error;
+int SystemCreateFreshFile(const char* path, FileHandle* file) {
     if (::unlink(path) != 0 && errno != ENOENT)
         return errno;
     int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -224,10 +213,7 @@ void CloseFile(FileHandle* file) {
     file->value = -1;
 }
 
-int LockExclusive(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpLock, &error) != NoFault)
-        return error;
+int SystemLockExclusive(FileHandle file) {
     // flock belongs to the open file, not to the process: closing another
     // descriptor of the same file (as fcntl locks would) does not release it.
     while (::flock(Fd(file), LOCK_EX | LOCK_NB) != 0) {
@@ -239,28 +225,11 @@ int LockExclusive(FileHandle file) {
     return 0;
 }
 
-int ReadExact(FileHandle file, void* buffer, size_t length) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpRead, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
-        return ShortTransfer;
-    }
+int SystemReadExact(FileHandle file, void* buffer, size_t length) {
     return ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length);
 }
 
-int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
-    *got = 0;
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpRead, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        ReadSome(Fd(file), static_cast<uint8_t*>(buffer), length / 2);
-        return ShortTransfer;
-    }
+int SystemReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     while (*got < length) {
         ssize_t n = ::read(Fd(file), out + *got, length - *got);
@@ -275,25 +244,14 @@ int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
     return 0;
 }
 
-int WriteAll(FileHandle file, const void* bytes, size_t length) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpWrite, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length / 2);
-        return ShortTransfer;
-    }
+int SystemWriteAll(FileHandle file, const void* bytes, size_t length) {
     int r = WriteSome(Fd(file), static_cast<const uint8_t*>(bytes), length);
     if (r == 0 && length >= WriteBackLeast)
         StartWriteBack(Fd(file), length);
     return r;
 }
 
-int SeekTo(FileHandle file, uint64_t offset) {
-    int error = 0;
-    if (CheckFault(FileOpSeek, &error) != NoFault)
-        return error;
+int SystemSeekTo(FileHandle file, uint64_t offset) {
     if (offset > static_cast<uint64_t>(LLONG_MAX))
         return EINVAL;
     if (::lseek(Fd(file), static_cast<off_t>(offset), SEEK_SET) < 0)
@@ -301,10 +259,7 @@ int SeekTo(FileHandle file, uint64_t offset) {
     return 0;
 }
 
-int SetEndOfFileHere(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpTruncate, &error) != NoFault)
-        return error;
+int SystemSetEndOfFileHere(FileHandle file) {
     off_t here = ::lseek(Fd(file), 0, SEEK_CUR);
     if (here < 0)
         return errno;
@@ -313,10 +268,7 @@ int SetEndOfFileHere(FileHandle file) {
     return 0;
 }
 
-int FlushToDisk(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpFlush, &error) != NoFault)
-        return error;
+int SystemFlushToDisk(FileHandle file) {
     while (::fsync(Fd(file)) != 0) {
         if (errno != EINTR)
             return errno;
@@ -324,67 +276,27 @@ int FlushToDisk(FileHandle file) {
     return 0;
 }
 
-int FileSize(FileHandle file, uint64_t* size) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemFileSize(FileHandle file, uint64_t* size) {
     return SizeOfFd(Fd(file), size);
 }
 
-int CopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpCopy, &error);
-    *failedSide = CopySource;
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        CopyRange(Fd(from), Fd(to), length / 2, failedSide);
-        *failedSide = CopyDestination;
-        return ShortTransfer;
-    }
+int SystemCopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide) {
     return CopyRange(Fd(from), Fd(to), length, failedSide);
 }
 
-int CopyWholeFile(FileHandle from, FileHandle to) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpCopy, &error);
-    if (fault == FailNow)
-        return error;
-    uint64_t size = 0;
-    int r = SizeOfFd(Fd(from), &size);
-    if (r != 0)
-        return r;
-    CopySide side = CopySource;
-    if (fault == TransferPart) {
-        CopyRange(Fd(from), Fd(to), size / 2, &side);
-        return ShortTransfer;
-    }
+int SystemCopyFromStart(FileHandle from, FileHandle to, uint64_t size) {
     if (::lseek(Fd(from), 0, SEEK_SET) < 0 || ::lseek(Fd(to), 0, SEEK_SET) < 0)
         return errno;
     if (CloneWholeFile(Fd(from), Fd(to))) {
         if (::lseek(Fd(from), 0, SEEK_END) < 0 || ::lseek(Fd(to), 0, SEEK_END) < 0)
             return errno;
-    } else {
-        r = CopyRange(Fd(from), Fd(to), size, &side);
-        if (r != 0)
-            return r;
+        return 0;
     }
-    // The copy is whole only if both files now have the size `from` had.
-    uint64_t sourceAfter = 0;
-    uint64_t copied = 0;
-    if ((r = SizeOfFd(Fd(from), &sourceAfter)) != 0)
-        return r;
-    if ((r = SizeOfFd(Fd(to), &copied)) != 0)
-        return r;
-    if (sourceAfter != size || copied != size)
-        return ShortTransfer;
-    return 0;
+    CopySide side = CopySource;
+    return CopyRange(Fd(from), Fd(to), size, &side);
 }
 
-int CopyPermissions(FileHandle from, FileHandle to) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemCopyPermissions(FileHandle from, FileHandle to) {
     struct stat info;
     if (::fstat(Fd(from), &info) != 0)
         return errno;
@@ -400,38 +312,26 @@ int CopyPermissions(FileHandle from, FileHandle to) {
     return 0;
 }
 
-int LinkFile(const char* existing, const char* link) {
-    int error = 0;
-    if (CheckFault(FileOpCreate, &error) != NoFault)
-        return LinkError(error);
+int SystemLinkFile(const char* existing, const char* link) {
     if (::link(existing, link) != 0)
         return LinkError(errno);
     return 0;
 }
 
-int ReplaceFileAtomically(const char* replacement, const char* target) {
-    int error = 0;
-    if (CheckFault(FileOpReplace, &error) != NoFault)
-        return error;
+int SystemReplaceFileAtomically(const char* replacement, const char* target) {
     if (::rename(replacement, target) != 0)
         return errno;
     FlushFolderOf(target);
     return 0;
 }
 
-int RemoveFile(const char* path) {
-    int error = 0;
-    if (CheckFault(FileOpRemove, &error) != NoFault)
-        return error;
+int SystemRemoveFile(const char* path) {
     if (::unlink(path) != 0 && errno != ENOENT)
         return errno;
     return 0;
 }
 
-int ResolveFilePath(const char* path, std::string* resolved) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemResolveFilePath(const char* path, std::string* resolved) {
     char* real = ::realpath(path, nullptr);
     if (real == nullptr)
         return errno;
@@ -440,10 +340,7 @@ int ResolveFilePath(const char* path, std::string* resolved) {
     return 0;
 }
 
-int HandleIdentity(FileHandle file, FileIdentity* identity) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemHandleIdentity(FileHandle file, FileIdentity* identity) {
     struct stat info;
     if (::fstat(Fd(file), &info) != 0)
         return errno;
@@ -451,10 +348,7 @@ int HandleIdentity(FileHandle file, FileIdentity* identity) {
     return 0;
 }
 
-int PathIdentity(const char* path, FileIdentity* identity) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemPathIdentity(const char* path, FileIdentity* identity) {
     struct stat info;
     if (::stat(path, &info) != 0)
         return errno;

@@ -11,7 +11,7 @@
 
 #include "platform/file_win32.h"
 #include "platform/fileio.h"
-#include "platform/fileio_fault.h"
+#include "platform/fileio_system.h"
 #include "platform/wide_text.h"
 
 namespace {
@@ -170,16 +170,9 @@ DWORD ReplaceInTwoSteps(const char* replacement, const char* target) {
     return ERROR_SUCCESS;
 }
 
-// Errors that mean the file cannot have a second name here: from the fault
-// seam, the error numbers the POSIX body takes so; from CreateHardLinkW,
-// another volume, a file system without links (FAT), the file's link count
-// at its limit, or links refused.
-int SeamLinkError(int error) {
-    bool impossible = error == EXDEV || error == EPERM || error == EMLINK || error == ENOTSUP ||
-                      error == EOPNOTSUPP || error == ENOSYS;
-    return impossible ? NoLinkHere : error;
-}
-
+// Errors of CreateHardLinkW that mean the file cannot have a second name
+// here: another volume, a file system without links (FAT), the file's link
+// count at its limit, or links refused.
 int SystemLinkError(DWORD error) {
     bool impossible = error == ERROR_NOT_SAME_DEVICE || error == ERROR_INVALID_FUNCTION ||
                       error == ERROR_NOT_SUPPORTED || error == ERROR_TOO_MANY_LINKS ||
@@ -197,10 +190,7 @@ int MoveTo(HANDLE handle, int64_t offset, DWORD method) {
 
 }  // namespace
 
-int OpenForReading(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpOpen, &error) != NoFault)
-        return error;
+int SystemOpenForReading(const char* path, FileHandle* file) {
     // Only regular files: a folder is refused before it is opened, a device
     // or pipe once its handle tells what it is.
     DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
@@ -217,17 +207,11 @@ int OpenForReading(const char* path, FileHandle* file) {
     return r;
 }
 
-int OpenForUpdate(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpOpen, &error) != NoFault)
-        return error;
+int SystemOpenForUpdate(const char* path, FileHandle* file) {
     return OpenHandle(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, 0, file);
 }
 
-int CreateFreshFile(const char* path, FileHandle* file) {
-    int error = 0;
-    if (CheckFault(FileOpCreate, &error) != NoFault)
-        return error;
+int SystemCreateFreshFile(const char* path, FileHandle* file) {
     // A symbolic link is removed itself, never its target.
     std::wstring wide = SystemPath(path);
     if (!DeleteFileW(wide.c_str())) {
@@ -244,10 +228,7 @@ void CloseFile(FileHandle* file) {
     file->value = -1;
 }
 
-int LockExclusive(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpLock, &error) != NoFault)
-        return error;
+int SystemLockExclusive(FileHandle file) {
     OVERLAPPED range = {};
     range.Offset = LockOffsetLow;
     range.OffsetHigh = LockOffsetHigh;
@@ -258,28 +239,11 @@ int LockExclusive(FileHandle file) {
     return reason == ERROR_LOCK_VIOLATION ? FileBusy : static_cast<int>(reason);
 }
 
-int ReadExact(FileHandle file, void* buffer, size_t length) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpRead, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        ReadSome(Handle(file), static_cast<uint8_t*>(buffer), length / 2);
-        return ShortTransfer;
-    }
+int SystemReadExact(FileHandle file, void* buffer, size_t length) {
     return ReadSome(Handle(file), static_cast<uint8_t*>(buffer), length);
 }
 
-int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
-    *got = 0;
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpRead, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        ReadSome(Handle(file), static_cast<uint8_t*>(buffer), length / 2);
-        return ShortTransfer;
-    }
+int SystemReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     while (*got < length) {
         size_t piece = length - *got < LargestTransfer ? length - *got : LargestTransfer;
@@ -293,40 +257,23 @@ int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got) {
     return 0;
 }
 
-int WriteAll(FileHandle file, const void* bytes, size_t length) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpWrite, &error);
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        WriteSome(Handle(file), static_cast<const uint8_t*>(bytes), length / 2);
-        return ShortTransfer;
-    }
+int SystemWriteAll(FileHandle file, const void* bytes, size_t length) {
     return WriteSome(Handle(file), static_cast<const uint8_t*>(bytes), length);
 }
 
-int SeekTo(FileHandle file, uint64_t offset) {
-    int error = 0;
-    if (CheckFault(FileOpSeek, &error) != NoFault)
-        return error;
+int SystemSeekTo(FileHandle file, uint64_t offset) {
     if (offset > static_cast<uint64_t>(LLONG_MAX))
         return ERROR_NEGATIVE_SEEK;
     return MoveTo(Handle(file), static_cast<int64_t>(offset), FILE_BEGIN);
 }
 
-int SetEndOfFileHere(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpTruncate, &error) != NoFault)
-        return error;
+int SystemSetEndOfFileHere(FileHandle file) {
     if (!SetEndOfFile(Handle(file)))
         return LastError();
     return 0;
 }
 
-int FlushToDisk(FileHandle file) {
-    int error = 0;
-    if (CheckFault(FileOpFlush, &error) != NoFault)
-        return error;
+int SystemFlushToDisk(FileHandle file) {
     // Windows refuses to flush a handle without write access: such a handle
     // wrote nothing that could wait for the disk.
     if (!FlushFileBuffers(Handle(file)) && GetLastError() != ERROR_ACCESS_DENIED)
@@ -334,61 +281,25 @@ int FlushToDisk(FileHandle file) {
     return 0;
 }
 
-int FileSize(FileHandle file, uint64_t* size) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemFileSize(FileHandle file, uint64_t* size) {
     return SizeOfHandle(Handle(file), size);
 }
 
-int CopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpCopy, &error);
-    *failedSide = CopySource;
-    if (fault == FailNow)
-        return error;
-    if (fault == TransferPart) {
-        CopyRange(Handle(from), Handle(to), length / 2, failedSide);
-        *failedSide = CopyDestination;
-        return ShortTransfer;
-    }
+int SystemCopyBytes(FileHandle from, FileHandle to, uint64_t length, CopySide* failedSide) {
     return CopyRange(Handle(from), Handle(to), length, failedSide);
 }
 
-int CopyWholeFile(FileHandle from, FileHandle to) {
-    int error = 0;
-    FaultOutcome fault = CheckFault(FileOpCopy, &error);
-    if (fault == FailNow)
-        return error;
-    uint64_t size = 0;
-    int r = SizeOfHandle(Handle(from), &size);
+int SystemCopyFromStart(FileHandle from, FileHandle to, uint64_t size) {
+    int r = MoveTo(Handle(from), 0, FILE_BEGIN);
+    if (r == 0)
+        r = MoveTo(Handle(to), 0, FILE_BEGIN);
     if (r != 0)
         return r;
     CopySide side = CopySource;
-    if (fault == TransferPart) {
-        CopyRange(Handle(from), Handle(to), size / 2, &side);
-        return ShortTransfer;
-    }
-    if ((r = MoveTo(Handle(from), 0, FILE_BEGIN)) != 0 || (r = MoveTo(Handle(to), 0, FILE_BEGIN)))
-        return r;
-    if ((r = CopyRange(Handle(from), Handle(to), size, &side)) != 0)
-        return r;
-    // The copy is whole only if both files now have the size `from` had.
-    uint64_t sourceAfter = 0;
-    uint64_t copied = 0;
-    if ((r = SizeOfHandle(Handle(from), &sourceAfter)) != 0)
-        return r;
-    if ((r = SizeOfHandle(Handle(to), &copied)) != 0)
-        return r;
-    if (sourceAfter != size || copied != size)
-        return ShortTransfer;
-    return 0;
+    return CopyRange(Handle(from), Handle(to), size, &side);
 }
 
-int CopyPermissions(FileHandle from, FileHandle to) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemCopyPermissions(FileHandle from, FileHandle to) {
     FILE_BASIC_INFO source;
     if (!GetFileInformationByHandleEx(Handle(from), FileBasicInfo, &source, sizeof source))
         return LastError();
@@ -402,19 +313,13 @@ int CopyPermissions(FileHandle from, FileHandle to) {
     return 0;
 }
 
-int LinkFile(const char* existing, const char* link) {
-    int error = 0;
-    if (CheckFault(FileOpCreate, &error) != NoFault)
-        return SeamLinkError(error);
+int SystemLinkFile(const char* existing, const char* link) {
     if (!CreateHardLinkW(SystemPath(link).c_str(), SystemPath(existing).c_str(), nullptr))
         return SystemLinkError(GetLastError());
     return 0;
 }
 
-int ReplaceFileAtomically(const char* replacement, const char* target) {
-    int error = 0;
-    if (CheckFault(FileOpReplace, &error) != NoFault)
-        return error;
+int SystemReplaceFileAtomically(const char* replacement, const char* target) {
     // A read-only target stays: Windows refuses to replace it, and so does
     // this body where the file system would let the rename through (Wine).
     std::wstring targetPath = SystemPath(target);
@@ -441,10 +346,7 @@ int ReplaceFileAtomically(const char* replacement, const char* target) {
     return static_cast<int>(ReplaceInTwoSteps(replacement, target));
 }
 
-int RemoveFile(const char* path) {
-    int error = 0;
-    if (CheckFault(FileOpRemove, &error) != NoFault)
-        return error;
+int SystemRemoveFile(const char* path) {
     if (!DeleteFileW(SystemPath(path).c_str())) {
         DWORD reason = GetLastError();
         if (reason != ERROR_FILE_NOT_FOUND && reason != ERROR_PATH_NOT_FOUND)
@@ -453,10 +355,7 @@ int RemoveFile(const char* path) {
     return 0;
 }
 
-int ResolveFilePath(const char* path, std::string* resolved) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemResolveFilePath(const char* path, std::string* resolved) {
     HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -483,19 +382,13 @@ int ResolveFilePath(const char* path, std::string* resolved) {
     return 0;
 }
 
-int HandleIdentity(FileHandle file, FileIdentity* identity) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemHandleIdentity(FileHandle file, FileIdentity* identity) {
     bool known = false;
     *identity = IdentityOfHandle(Handle(file), &known);
     return known ? 0 : LastError();
 }
 
-int PathIdentity(const char* path, FileIdentity* identity) {
-    int error = 0;
-    if (CheckFault(FileOpMetadata, &error) != NoFault)
-        return error;
+int SystemPathIdentity(const char* path, FileIdentity* identity) {
     HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
