@@ -13,6 +13,7 @@
 #include "jcode/ibm_extension.h"
 #include "jcode/sjis_utf8.h"
 #include "jcode/unicode.h"
+#include "jcode/work_areas.h"
 #include "platform/codepage.h"
 
 namespace {
@@ -112,6 +113,51 @@ void CheckShiftJisToUtf8(const char* source, size_t capacity, ConversionFlags fl
     FUZZ_CHECK(std::memcmp(again.data(), out.data(), static_cast<size_t>(written)) == 0);
 }
 
+// The one-pass paths that take the usual texts give what the general paths
+// give. A character in front that only the general path takes (a newline
+// for UTF-8, a half-width katakana for Shift-JIS) sends the same text down
+// the general path and must add no more than its own form.
+void CheckOnePassAgainstGeneral(const std::vector<char>& source, size_t length, size_t capacity) {
+    const uint8_t first = static_cast<uint8_t>(source[0]);
+    if (length + 4 > NarrowWorkText)
+        return;  // the character in front would reach a work area's bound first
+    if (first != '\r' && first != '\n') {
+        std::vector<char> prefixed(source.size() + 1, 0);
+        prefixed[0] = '\n';
+        std::memcpy(prefixed.data() + 1, source.data(), length);
+        GuardedOutput fast(capacity);
+        GuardedOutput general(capacity + 2);
+        int fastLossy = -1;
+        int generalLossy = -1;
+        int rFast = Utf8ToShiftJis(source.data(), fast.data(), capacity, NewlineCrLf, &fastLossy);
+        int rGeneral = Utf8ToShiftJis(prefixed.data(), general.data(), capacity + 2, NewlineCrLf,
+                                      &generalLossy);
+        FUZZ_CHECK(rFast == rGeneral && fastLossy == generalLossy);
+        if (rFast == 0) {
+            FUZZ_CHECK(general.bytes[0] == '\r' && general.bytes[1] == '\n');
+            FUZZ_CHECK(std::strcmp(fast.data(), general.data() + 2) == 0);
+        }
+    }
+    if (first != 0xDE && first != 0xDF) {  // sound marks would join the katakana
+        std::vector<char> prefixed(source.size() + 1, 0);
+        prefixed[0] = '\xB1';
+        std::memcpy(prefixed.data() + 1, source.data(), length);
+        GuardedOutput fast(capacity);
+        GuardedOutput general(capacity + 3);
+        int fastLength = -1;
+        int generalLength = -1;
+        int rFast = ShiftJisToUtf8(source.data(), fast.data(), capacity, &fastLength, NewlineCrLf);
+        int rGeneral = ShiftJisToUtf8(prefixed.data(), general.data(), capacity + 3, &generalLength,
+                                      NewlineCrLf);
+        FUZZ_CHECK(rFast == rGeneral);
+        if (rFast == 0) {
+            FUZZ_CHECK(generalLength == fastLength + 3);
+            FUZZ_CHECK(std::memcmp(general.data(), "\xE3\x82\xA2", 3) == 0);
+            FUZZ_CHECK(std::strcmp(fast.data(), general.data() + 3) == 0);
+        }
+    }
+}
+
 // A conversion without replacement comes back to the same UTF-16 units.
 void CheckCodePage(const uint8_t* text, size_t length, size_t capacity) {
     std::vector<char16_t> units(capacity + GuardSize, u'\xA5A5');
@@ -189,6 +235,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CheckShiftJisToUtf8(source.data(), capacity, flags);
     CheckShiftJisToUtf8(source.data(), capacity, NewlineCrLf);
+    CheckOnePassAgainstGeneral(source, length, capacity);
     CheckCodePage(text, length, capacity);
     CheckIbmExtensionReplacement(source, length);
     return 0;
