@@ -18,8 +18,11 @@ uint16_t forms[65536];
 
 // Code page 932 to UTF-16: the character that starts with a byte, or with a
 // lead byte and the byte after it, once known.
-// `taken` is 0 while the entry is not yet known.
-using Cp932Char = CodePage932Char;
+struct Cp932Char {
+    char16_t unit;
+    uint8_t taken;  // bytes it stands for; 0 while not yet known
+    bool replaced;
+};
 
 Cp932Char singleChars[256];
 Cp932Char pairChars[256][256];  // by lead byte, then the byte after it
@@ -121,10 +124,6 @@ uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left) {
 
 uint16_t CodePage932FormOf(char16_t unit) {
     return FormOf(unit);
-}
-
-CodePage932Char CodePage932CharAt(const uint8_t* bytes, size_t left) {
-    return CharAt(bytes, left);
 }
 
 int CodePage932ToUtf16Cached(const char* bytes, size_t count, char16_t* out, size_t capacity,

@@ -26,19 +26,10 @@ int CodePage932ToUtf16Cached(const char* bytes, size_t count, char16_t* out, siz
 // the unit has no form.
 uint16_t CodePage932FormOf(char16_t unit);
 
-// How code page 932 reads the bytes at `bytes` (`left` of them remain, at
-// least 1): as the unit of a character of `taken` bytes (1 or 2), `replaced`
-// set when that unit is a replacement for bytes that hold no character.
-struct CodePage932Char {
-    char16_t unit;
-    uint8_t taken;
-    bool replaced;
-};
-CodePage932Char CodePage932CharAt(const uint8_t* bytes, size_t left);
-
-// The UTF-8 form of the character that CodePage932CharAt reads at `bytes`
-// (`left` as there), for converters to UTF-8: its bytes in the low three
-// bytes, first byte lowest, and their count in the high byte. 0 when the
-// character is a replacement, and, for a lead byte with `left` of 2 or more,
-// when the code page reads the lead byte on its own.
+// The UTF-8 form of the character that code page 932 reads at `bytes`
+// (`left` bytes remain, at least 1), for converters to UTF-8: its bytes in
+// the low three bytes, first byte lowest, and their count in the high byte.
+// 0 when the character is a replacement for bytes that hold none, and, for a
+// lead byte with `left` of 2 or more, when the code page reads the lead byte
+// on its own.
 uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left);
