@@ -74,3 +74,12 @@ char16_t RefusedCharacter(const uint8_t* bytes, size_t left, size_t* taken, bool
     *replaced = true;
     return KatakanaMiddleDot;
 }
+
+int PutSpecialUnit(char16_t u, Output<char>* o, bool* replaced) {
+    char byte = UnitSingleByte(u);
+    if (byte == 0) {
+        byte = QuestionMark;
+        *replaced = true;
+    }
+    return PutUnit(o, byte) ? CodePageDone : CodePageNoRoom;
+}

@@ -41,22 +41,6 @@ const Cp932Converters& Converters() {
     return converters;
 }
 
-// A cursor over the output of one conversion.
-template <typename Unit>
-struct Output {
-    Unit* out;
-    size_t capacity;
-    size_t used;
-};
-
-template <typename Unit>
-bool PutUnit(Output<Unit>* o, Unit u) {
-    if (o->used == o->capacity)
-        return false;
-    o->out[o->used++] = u;
-    return true;
-}
-
 // Converts the run [units, units + count) of units that may have a form,
 // writing "?" for each unit that has none.
 int ConvertUnitRun(iconv_t cd, const char16_t* units, size_t count, Output<char>* o,
@@ -81,15 +65,6 @@ int ConvertUnitRun(iconv_t cd, const char16_t* units, size_t count, Output<char>
         inLeft -= sizeof(char16_t);
     }
     return CodePageDone;
-}
-
-int PutSpecialUnit(char16_t u, Output<char>* o, bool* replaced) {
-    char byte = UnitSingleByte(u);
-    if (byte == 0) {
-        byte = QuestionMark;
-        *replaced = true;
-    }
-    return PutUnit(o, byte) ? CodePageDone : CodePageNoRoom;
 }
 
 int Utf16ToCp932WithoutIconv(const char16_t* units, size_t count, Output<char>* o, bool* replaced) {
@@ -142,19 +117,11 @@ int Utf16ToCodePage932(const char16_t* units, size_t count, char* out, size_t ca
     if (cd == NoConverter) {
         result = Utf16ToCp932WithoutIconv(units, count, &o, replaced);
     } else {
-        size_t i = 0;
-        while (result == CodePageDone && i < count) {
-            size_t end = i;
-            while (end < count && !IsSpecialUnit(units[end]))
-                ++end;
-            if (end > i)
-                result = ConvertUnitRun(cd, units + i, end - i, &o, replaced);
-            if (result == CodePageDone && end < count) {
-                result = PutSpecialUnit(units[end], &o, replaced);
-                ++end;
-            }
-            i = end;
-        }
+        result = ConvertAroundSpecialUnits(
+            units, count, &o, replaced,
+            [cd](const char16_t* run, size_t n, Output<char>* to, bool* lost) {
+                return ConvertUnitRun(cd, run, n, to, lost);
+            });
     }
     *written = o.used;
     return result;

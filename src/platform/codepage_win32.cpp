@@ -13,22 +13,6 @@ namespace {
 
 constexpr UINT ShiftJisCodePage = 932;
 
-// A cursor over the output of one conversion.
-template <typename Unit>
-struct Output {
-    Unit* out;
-    size_t capacity;
-    size_t used;
-};
-
-template <typename Unit>
-bool PutUnit(Output<Unit>* o, Unit u) {
-    if (o->used == o->capacity)
-        return false;
-    o->out[o->used++] = u;
-    return true;
-}
-
 // The bytes of `count` units with no best-fit guesses; -1 when the system
 // refused them. `usedDefault` tells whether some unit became "?".
 int EncodeUnits(const char16_t* units, size_t count, char* out, size_t room, bool* usedDefault) {
@@ -68,15 +52,6 @@ int ConvertUnitRun(const char16_t* units, size_t count, Output<char>* o, bool* r
             *replaced = true;
     }
     return CodePageDone;
-}
-
-int PutSpecialUnit(char16_t u, Output<char>* o, bool* replaced) {
-    char byte = UnitSingleByte(u);
-    if (byte == 0) {
-        byte = QuestionMark;
-        *replaced = true;
-    }
-    return PutUnit(o, byte) ? CodePageDone : CodePageNoRoom;
 }
 
 // The length of the character at `bytes`: 2 for a lead byte with a trail
@@ -127,20 +102,7 @@ int ConvertByteRun(const uint8_t* bytes, size_t length, size_t characters, Outpu
 int Utf16ToCodePage932(const char16_t* units, size_t count, char* out, size_t capacity,
                        size_t* written, bool* replaced) {
     Output<char> o{out, capacity, 0};
-    int result = CodePageDone;
-    size_t i = 0;
-    while (result == CodePageDone && i < count) {
-        size_t end = i;
-        while (end < count && !IsSpecialUnit(units[end]))
-            ++end;
-        if (end > i)
-            result = ConvertUnitRun(units + i, end - i, &o, replaced);
-        if (result == CodePageDone && end < count) {
-            result = PutSpecialUnit(units[end], &o, replaced);
-            ++end;
-        }
-        i = end;
-    }
+    int result = ConvertAroundSpecialUnits(units, count, &o, replaced, ConvertUnitRun);
     *written = o.used;
     return result;
 }
