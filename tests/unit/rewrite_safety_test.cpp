@@ -47,6 +47,22 @@ HeldArchive HeldTwoUtf8Names() {
     return held;
 }
 
+// An ASCII entry and a UTF-8 archive comment held in Shift-JIS: only the
+// comment changes.
+ZipLayout Utf8CommentOnly() {
+    ZipLayout layout;
+    layout.entries.push_back(Entry("a.txt", "1"));
+    layout.comment = Utf8A;
+    return layout;
+}
+
+HeldArchive HeldUtf8CommentOnly() {
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.comment = SjisA;
+    return held;
+}
+
 class RewriteSafety : public ::testing::Test {
 public:
     void TearDown() override {
@@ -598,15 +614,9 @@ long LastOf(unsigned kinds) {
 // the last rename, with and without the backup's own flush before them. A
 // failure of that flush leaves the archive.
 TEST_F(RewriteSafety, TheNewArchiveIsOnDiskBeforeItReplacesTheArchive) {
-    ZipLayout commentOnly;
-    commentOnly.entries.push_back(Entry("a.txt", "1"));
-    commentOnly.comment = Utf8A;
-    HeldArchive heldComment;
-    heldComment.nameEncoding = Utf8;
-    heldComment.comment = SjisA;
     for (bool whole : {true, false}) {
-        const std::string bytes = whole ? BuildZip(TwoUtf8Names()) : BuildZip(commentOnly);
-        const HeldArchive held = whole ? HeldTwoUtf8Names() : heldComment;
+        const std::string bytes = whole ? BuildZip(TwoUtf8Names()) : BuildZip(Utf8CommentOnly());
+        const HeldArchive held = whole ? HeldTwoUtf8Names() : HeldUtf8CommentOnly();
         for (bool backup : {false, true}) {
             SCOPED_TRACE(std::string(whole ? "full" : "comment only") + (backup ? ", -b" : ""));
             operations.clear();
@@ -737,12 +747,6 @@ TEST_F(RewriteAmongOthers, ARunThatReadAFileSinceReplacedTouchesNothing) {
 }
 
 TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
-    ZipLayout commentOnly;
-    commentOnly.entries.push_back(Entry("a.txt", "1"));
-    commentOnly.comment = Utf8A;
-    HeldArchive heldComment;
-    heldComment.nameEncoding = Utf8;
-    heldComment.comment = SjisA;
     struct Case {
         const char* scenario;
         std::string bytes;
@@ -753,7 +757,7 @@ TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
         {"full rewrite", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(), false},
         {"full rewrite, change before the backup", BuildZip(TwoUtf8Names()), HeldTwoUtf8Names(),
          true},
-        {"comment only", BuildZip(commentOnly), heldComment, false},
+        {"comment only", BuildZip(Utf8CommentOnly()), HeldUtf8CommentOnly(), false},
     };
     ObserveFileOperations(RunAtFlush);
     for (const Case& c : cases) {
