@@ -1,6 +1,7 @@
 #include "rewrite/rewrite_plan.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -177,12 +178,22 @@ bool SameBytes(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLengt
     return aLength == bLength && std::memcmp(a, b, aLength) == 0;
 }
 
-// FNV-1a over the bytes of a text.
+// A hash of the bytes of a text, eight at a time.
 uint32_t HashOfBytes(const uint8_t* bytes, size_t length) {
-    uint32_t hash = 2166136261u;
-    for (size_t i = 0; i < length; ++i)
-        hash = (hash ^ bytes[i]) * 16777619u;
-    return hash;
+    constexpr uint64_t Multiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t hash = length * Multiplier;
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        hash = (std::rotl(hash, 23) ^ word) * Multiplier;
+    }
+    if (i < length) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + i, length - i);
+        hash = (std::rotl(hash, 23) ^ word) * Multiplier;
+    }
+    return static_cast<uint32_t>(hash >> 32);
 }
 
 // Entries whose new names are equal must have had equal names before, byte
@@ -192,38 +203,50 @@ uint32_t HashOfBytes(const uint8_t* bytes, size_t length) {
 // entries are kept in a hash table by new name; each is compared with the
 // first entry of its new name, which finds a group with two different stored
 // names exactly when there is one.
+//
+// A slot holds an entry's index in its low bits and the top bits of its
+// name's hash above them, so that a probe reads another entry's name only
+// when the hashes agree: names lie scattered over the arena, and reading
+// them for every occupied slot costs a cache miss each. The index bits can
+// hold every index below entryCount and never all ones, which marks a free
+// slot.
 int CheckNamesStayDistinct(const RewritePlan& plan) {
     if (plan.entryCount < 2)
         return 0;
     size_t slots = 2;
     while (slots < 2 * static_cast<size_t>(plan.entryCount))
         slots *= 2;
-    auto* table = static_cast<int*>(std::malloc(sizeof(int) * slots));
+    const int indexBits = std::bit_width(static_cast<uint32_t>(plan.entryCount));
+    const uint32_t indexMask = indexBits >= 32 ? ~0u : (1u << indexBits) - 1;
+    constexpr uint32_t FreeSlot = ~0u;
+    auto* table = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * slots));
     if (table == nullptr)
         return RewriteOutOfMemory;
-    std::fill(table, table + slots, -1);
+    std::fill(table, table + slots, FreeSlot);
     int result = 0;
     for (int i = 0; i < plan.entryCount && result == 0; ++i) {
         const EntryPlan& entry = plan.entries[i];
         const uint8_t* name = PlanBytes(plan, entry.name);
-        size_t slot = HashOfBytes(name, entry.name.length) & (slots - 1);
-        while (table[slot] >= 0) {
-            const EntryPlan& first = plan.entries[table[slot]];
-            if (SameBytes(PlanBytes(plan, first.name), first.name.length, name,
-                          entry.name.length)) {
-                bool storedEqual =
-                    SameBytes(reinterpret_cast<const uint8_t*>(StoredNameOf(first.record)),
-                              first.record->storedNameLength,
-                              reinterpret_cast<const uint8_t*>(StoredNameOf(entry.record)),
-                              entry.record->storedNameLength);
-                if (!storedEqual)
-                    result = DuplicateName;
-                break;
-            }
-            slot = (slot + 1) & (slots - 1);
+        const uint32_t hash = HashOfBytes(name, entry.name.length);
+        const uint32_t tag = hash & ~indexMask;
+        size_t slot = hash & (slots - 1);
+        for (; table[slot] != FreeSlot; slot = (slot + 1) & (slots - 1)) {
+            if ((table[slot] & ~indexMask) != tag)
+                continue;
+            const EntryPlan& first = plan.entries[table[slot] & indexMask];
+            if (!SameBytes(PlanBytes(plan, first.name), first.name.length, name, entry.name.length))
+                continue;
+            bool storedEqual =
+                SameBytes(reinterpret_cast<const uint8_t*>(StoredNameOf(first.record)),
+                          first.record->storedNameLength,
+                          reinterpret_cast<const uint8_t*>(StoredNameOf(entry.record)),
+                          entry.record->storedNameLength);
+            if (!storedEqual)
+                result = DuplicateName;
+            break;
         }
-        if (table[slot] < 0)
-            table[slot] = i;
+        if (table[slot] == FreeSlot)
+            table[slot] = tag | static_cast<uint32_t>(i);
     }
     std::free(table);
     return result;

@@ -356,14 +356,24 @@ TEST_F(RewriteSafety, RefusesTextsWithNoUtf8Form) {
 TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
     if (!HaveRealUtf8Converter())
         GTEST_SKIP() << "ShiftJisToUtf8 is not in this build yet";
-    // Half-width ｱ folds to full-width ア.
-    ZipLayout layout;
-    layout.entries.push_back(Entry("\xB1", "half"));
-    layout.entries.push_back(Entry("\x83\x41", "full"));
-    HeldArchive held;
-    held.entries = {Converted("\xB1"), Converted("\x83\x41")};
-    EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), DuplicateName);
-    ExpectUntouched();
+    // Half-width ｱ folds to full-width ア: alone, and at the end of a long
+    // name behind many distinct ones, so that the pair meets in a busy table.
+    for (int others : {0, 300}) {
+        const std::string prefix = others == 0 ? "" : "folder/a-longer-name-";
+        ZipLayout layout;
+        HeldArchive held;
+        for (int i = 0; i < others; ++i) {
+            const std::string name = prefix + std::to_string(i) + ".txt";
+            layout.entries.push_back(Entry(name, "x"));
+            held.entries.push_back(Converted(name));
+        }
+        for (const char* last : {"\xB1", "\x83\x41"}) {
+            layout.entries.push_back(Entry(prefix + last, "y"));
+            held.entries.push_back(Converted(prefix + last));
+        }
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), DuplicateName) << others;
+        ExpectUntouched();
+    }
 }
 
 TEST_F(RewriteSafety, NamesThatWereAlreadyEqualMayStayEqual) {
