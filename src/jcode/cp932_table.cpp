@@ -122,6 +122,17 @@ uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left) {
     return Utf8At(bytes, left);
 }
 
+bool CodePage932KeepsAscii() {
+    static const bool keeps = [] {
+        for (uint8_t b = 0x20; b < 0x7F; ++b) {
+            if (Utf8At(&b, 1) != (1u << 24 | b))
+                return false;
+        }
+        return true;
+    }();
+    return keeps;
+}
+
 uint16_t CodePage932FormOf(char16_t unit) {
     return FormOf(unit);
 }

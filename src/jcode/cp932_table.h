@@ -33,3 +33,8 @@ uint16_t CodePage932FormOf(char16_t unit);
 // lead byte with `left` of 2 or more, when the code page reads the lead byte
 // on its own.
 uint32_t CodePage932Utf8At(const uint8_t* bytes, size_t left);
+
+// True when code page 932 reads each printable ASCII byte (0x20 to 0x7E) as
+// that same character, so that converters may copy runs of them as they are.
+// The first call asks the platform about all 95.
+bool CodePage932KeepsAscii();

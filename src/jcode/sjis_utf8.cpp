@@ -28,6 +28,37 @@ bool InExtensionArea(uint16_t code) {
            (code >= 0xF040 && code <= 0xFCFC);
 }
 
+// How the one-pass conversion to UTF-8 takes each byte of a held text.
+constexpr uint8_t PlainStop = 0;         // ends the one pass: no plain text
+constexpr uint8_t PlainSingle = 1;       // a character of one byte
+constexpr uint8_t PlainLead = 2;         // a lead byte of rows outside the extension areas
+constexpr uint8_t PlainLeadToCheck = 3;  // a lead byte of rows that hold extension codes
+
+constexpr struct PlainClasses {
+    uint8_t of[256];
+    constexpr PlainClasses() : of() {
+        for (int b = 1; b < 0x80; ++b)
+            of[b] = (b == '\r' || b == '\n') ? PlainStop : PlainSingle;
+        for (int b = 0x81; b <= 0xFC; ++b) {
+            if (b >= 0xA0 && b <= 0xDF)
+                continue;  // half-width katakana and A0 are no lead bytes
+            bool extensionRows = (b >= 0x85 && b <= 0x88) || b >= 0xEB;
+            of[b] = extensionRows ? PlainLeadToCheck : PlainLead;
+        }
+    }
+} plainClasses;
+
+// True when all eight bytes of `word` are printable ASCII (0x20 to 0x7E).
+// With no top bit set, subtracting 0x20 sets a top bit only in or after a
+// byte below 0x20, and adding 1 only in a byte of 0x7F.
+bool IsPrintableAscii(uint64_t word) {
+    constexpr uint64_t Tops = 0x8080808080808080ull;
+    if (word & Tops)
+        return false;
+    return ((word - 0x2020202020202020ull) & Tops) == 0 &&
+           ((word + 0x0101010101010101ull) & Tops) == 0;
+}
+
 // The fault of the double-byte character whose lead byte stands at `text`,
 // or 0 when it is accepted. The area test comes first so that only codes
 // inside an area go through the JIS round trip.
@@ -132,29 +163,49 @@ int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* 
     // The text is gathered here and copied out only once it is known to be
     // plain and to fit, so that a refusal leaves the output untouched. Every
     // character takes at most three bytes, and three more may be stored past
-    // the last one.
-    static uint8_t gathered[3 * NarrowWorkText + 3];
+    // the last one; a run of ASCII is stored eight bytes at a time.
+    static uint8_t gathered[3 * NarrowWorkText + 8];
     const uint8_t* text = reinterpret_cast<const uint8_t*>(source);
+    const size_t textLength = strnlen(source, NarrowWorkText + 1);
+    if (textLength > NarrowWorkText)
+        return NotPlainText;  // longer than a work area holds
+    const bool asciiAsIs = CodePage932KeepsAscii();
     size_t total = 0;
     size_t i = 0;
-    while (text[i] != 0) {
-        if (i == NarrowWorkText)
-            return NotPlainText;  // longer than a work area holds
+    while (i < textLength) {
+        if (asciiAsIs && textLength - i >= 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, text + i, sizeof word);
+            if (IsPrintableAscii(word)) {
+                std::memcpy(gathered + total, &word, sizeof word);
+                total += 8;
+                i += 8;
+                continue;
+            }
+        }
         uint8_t b = text[i];
         uint32_t form = 0;
-        if (b < 0x80) {
-            if (b == '\r' || b == '\n')
+        switch (plainClasses.of[b]) {
+            case PlainSingle:
+                form = CodePage932Utf8At(text + i, 1);
+                i += 1;
+                break;
+            case PlainLead:
+            case PlainLeadToCheck: {
+                uint8_t trail = text[i + 1];
+                if (!IsTrailByte(trail))
+                    return NotPlainText;
+                if (plainClasses.of[b] == PlainLeadToCheck &&
+                    InExtensionArea(static_cast<uint16_t>(b << 8 | trail))) {
+                    return NotPlainText;
+                }
+                form = CodePage932Utf8At(text + i, 2);
+                i += 2;
+                break;
+            }
+            default:
+                // A newline, half-width katakana, or a byte that starts nothing.
                 return NotPlainText;
-            form = CodePage932Utf8At(text + i, 1);
-            i += 1;
-        } else if (IsLeadByte(b)) {
-            uint8_t trail = text[i + 1];
-            if (!IsTrailByte(trail) || InExtensionArea(static_cast<uint16_t>(b << 8 | trail)))
-                return NotPlainText;
-            form = CodePage932Utf8At(text + i, 2);
-            i += 2;
-        } else {
-            return NotPlainText;  // half-width katakana, or a byte that starts nothing
         }
         if (form == 0)
             return NotPlainText;  // a replacement

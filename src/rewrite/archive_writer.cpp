@@ -44,8 +44,11 @@ struct Walk {
 
 // Where each step's bytes start in outputBuffer, as offset << 8 | step code,
 // so that a write that fails part way is the failure of the step it stopped
-// in, as if every step had been written on its own.
-std::vector<uint32_t> outputSteps;
+// in, as if every step had been written on its own. A mark is made only for
+// a step of at least one byte, so the buffer's size bounds their number;
+// only the marks made are ever touched.
+uint32_t outputSteps[TransferBufferSize];
+size_t outputStepCount = 0;
 
 // What the rewrite uses of a local header.
 struct LocalHeaderView {
@@ -75,7 +78,8 @@ int RefillInput(Walk* walk, int code) {
     return 0;
 }
 
-int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
+// Takes `length` bytes of the archive across refills of the input buffer.
+int ReadStepAcross(Walk* walk, void* buffer, size_t length, int code) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     while (length > 0) {
         if (walk->inputBegin == walk->inputEnd) {
@@ -93,10 +97,22 @@ int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
     return 0;
 }
 
+// Takes the next `length` bytes of the archive. Most steps find them in the
+// input buffer; only a refill goes out of line.
+inline int ReadStep(Walk* walk, void* buffer, size_t length, int code) {
+    if (length > walk->inputEnd - walk->inputBegin) [[unlikely]]
+        return ReadStepAcross(walk, buffer, length, code);
+    std::memcpy(buffer, inputBuffer + walk->inputBegin, length);
+    walk->inputBegin += length;
+    walk->inputPosition += length;
+    return 0;
+}
+
 // The step whose bytes in outputBuffer include the byte at `offset`.
 int StepAt(size_t offset) {
-    int code = static_cast<int>(outputSteps.front() & 0xFF);
-    for (uint32_t mark : outputSteps) {
+    int code = static_cast<int>(outputSteps[0] & 0xFF);
+    for (size_t i = 0; i < outputStepCount; ++i) {
+        uint32_t mark = outputSteps[i];
         if ((mark >> 8) > offset)
             break;
         code = static_cast<int>(mark & 0xFF);
@@ -118,29 +134,45 @@ int FlushOutput(Walk* walk) {
         return Failed(StepAt(written), r, walk->errorDetail);
     }
     walk->outputUsed = 0;
-    outputSteps.clear();
+    outputStepCount = 0;
     return 0;
 }
 
-int WriteStep(Walk* walk, const void* bytes, size_t length, int code) {
+// Puts `length` bytes behind what the output buffer holds.
+inline void BufferStep(Walk* walk, const void* bytes, size_t length, int code) {
+    if (outputStepCount == 0 ||
+        (outputSteps[outputStepCount - 1] & 0xFF) != static_cast<uint32_t>(code)) {
+        outputSteps[outputStepCount++] = static_cast<uint32_t>(walk->outputUsed << 8 | code);
+    }
+    std::memcpy(outputBuffer + walk->outputUsed, bytes, length);
+    walk->outputUsed += length;
+    walk->outputOffset += length;
+}
+
+// A step that does not fit behind what the buffer holds: the buffer is
+// written out first, and a step larger than the buffer goes straight to the
+// file.
+int WriteStepAfterFlush(Walk* walk, const void* bytes, size_t length, int code) {
+    int r = FlushOutput(walk);
+    if (r != 0)
+        return r;
+    if (length <= TransferBufferSize) {
+        BufferStep(walk, bytes, length, code);
+        return 0;
+    }
+    r = WriteAll(walk->temp, bytes, length);
+    if (r != 0)
+        return Failed(code, r, walk->errorDetail);
+    walk->outputOffset += length;
+    return 0;
+}
+
+inline int WriteStep(Walk* walk, const void* bytes, size_t length, int code) {
     if (length == 0)
         return 0;
-    if (length > TransferBufferSize - walk->outputUsed) {
-        int r = FlushOutput(walk);
-        if (r != 0)
-            return r;
-    }
-    if (length > TransferBufferSize) {
-        int r = WriteAll(walk->temp, bytes, length);
-        if (r != 0)
-            return Failed(code, r, walk->errorDetail);
-    } else {
-        if (outputSteps.empty() || (outputSteps.back() & 0xFF) != static_cast<uint32_t>(code))
-            outputSteps.push_back(static_cast<uint32_t>(walk->outputUsed << 8 | code));
-        std::memcpy(outputBuffer + walk->outputUsed, bytes, length);
-        walk->outputUsed += length;
-    }
-    walk->outputOffset += length;
+    if (length > TransferBufferSize - walk->outputUsed) [[unlikely]]
+        return WriteStepAfterFlush(walk, bytes, length, code);
+    BufferStep(walk, bytes, length, code);
     return 0;
 }
 
@@ -393,7 +425,7 @@ int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset
 
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
     Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0};
-    outputSteps.clear();
+    outputStepCount = 0;
     int r = 0;
     for (int i = 0; i < plan->entryCount && r == 0; ++i)
         r = WriteLocalSection(&walk, plan, i);

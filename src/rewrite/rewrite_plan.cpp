@@ -78,13 +78,21 @@ int StoreTargetText(const char* held, size_t heldLength, int limit, TextArena* a
             return TargetTextTooLong;
         return ArenaAppend(arena, held, heldLength, text);
     }
+    // Converted straight into the arena's free room; the zero byte behind
+    // the text is not part of it, and the next text overwrites it.
+    const size_t room = static_cast<size_t>(limit) + 1;
+    int r = ArenaReserve(arena, room);
+    if (r != 0)
+        return r;
     int length = 0;
-    int r = HeldTextToUtf8(held, scratch, static_cast<size_t>(limit) + 1, &length);
+    r = HeldTextToUtf8(held, reinterpret_cast<char*>(arena->bytes + arena->used), room, &length);
     if (r == TextTooLong)
         return TargetTextTooLong;
     if (r < 0)
         return TextNotConvertible;
-    return ArenaAppend(arena, scratch, static_cast<size_t>(length), text);
+    *text = ArenaText{static_cast<uint32_t>(arena->used), static_cast<uint32_t>(length), 1};
+    arena->used += static_cast<size_t>(length);
+    return 0;
 }
 
 // The UTF-8 form of a new text, which a Unicode field must match. A text

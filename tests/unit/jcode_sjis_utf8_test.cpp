@@ -160,8 +160,23 @@ TEST(ShiftJisToUtf8, OnePassAgreesWithTheGeneralPath) {
         for (int second = 1; second < 256; ++second)
             expectSame({static_cast<char>(first), static_cast<char>(second), 'y'}, 16);
     }
+    // Runs of ASCII, which the one pass takes eight bytes at a time, with
+    // every byte at the borders of an eight-byte step.
+    const std::string run = "ab~\\ 09_z.ABCDEFGHIJ";
+    for (int b = 1; b < 256; ++b) {
+        if (b == 0xDE || b == 0xDF)
+            continue;
+        for (size_t at : {0, 7, 8, 9, 15, 19}) {
+            std::string text = run;
+            text[at] = static_cast<char>(b);
+            expectSame(text, 64);
+            expectSame(text + "\x88\xA0", 64);
+        }
+    }
     for (size_t capacity = 0; capacity <= 9; ++capacity)
         expectSame("a\x82\xA0\x8A\xBF", capacity);
+    for (size_t capacity = 6; capacity <= 22; ++capacity)
+        expectSame("abcdefghijklmn\x8A\xBF", capacity);
 }
 
 TEST(ShiftJisToUtf8, FoldsEveryHalfWidthKatakana) {
