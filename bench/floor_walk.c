@@ -6,6 +6,7 @@
  * arcpeek so that arcpeek's own work shows as a ratio.
  *
  *     cc -O2 -o floor_walk bench/floor_walk.c && ./floor_walk ARCHIVE
+ *     ./floor_walk --tables ARCHIVE    # the same, through per-entry tables
  */
 #include <stdint.h>
 #include <stdio.h>
@@ -46,10 +47,134 @@ static char* put2(char* out, unsigned v) {
     return out + 2;
 }
 
+/* One listing row: the name as given, both sizes, date and time. */
+static char* put_row(char* o, const unsigned char* name, uint32_t n, uint32_t csize,
+                     uint32_t usize, uint32_t d, uint32_t t) {
+    memcpy(o, name, n);
+    o += n;
+    for (uint32_t i = n; i < 48; ++i)
+        *o++ = ' ';
+    o = put_size(o, csize);
+    *o++ = ' ';
+    o = put_size(o, usize);
+    *o++ = ' ';
+    unsigned year = 1980 + (d >> 9);
+    o = put2(o, year / 100);
+    o = put2(o, year % 100);
+    *o++ = '/';
+    o = put2(o, d >> 5 & 15);
+    *o++ = '/';
+    o = put2(o, d & 31);
+    *o++ = ' ';
+    o = put2(o, t >> 11);
+    *o++ = ':';
+    o = put2(o, t >> 5 & 63);
+    *o++ = ':';
+    o = put2(o, (t & 31) * 2);
+    *o++ = '\n';
+    return o;
+}
+
+/* With --tables: the per-entry tables that arcpeek's data model asks of any
+ * lister that reads the whole directory before it shows a row: a record of
+ * 80 bytes (the 46-byte header and references to the texts), an entry view
+ * of 36 bytes (the parsed date), and the names held in a pool. Nothing is
+ * detected or converted; the rows are printed from the tables. */
+struct record {
+    unsigned char header[46];
+    unsigned char flags[10];
+    const unsigned char* name;
+    const unsigned char* extra;
+    const unsigned char* comment;
+};
+struct entry {
+    unsigned char fields[28];
+    uint16_t year;
+    uint8_t month, day, hour, minute, second, pad;
+};
+
+/* Reads the directory through a window of 64 KiB, as arcpeek does, into the
+ * tables, then prints the rows from them. */
+static int list_through_tables(FILE* f, uint32_t count, uint32_t dirSize) {
+    enum { Window = 1 << 16, Longest = 46 + 3 * 65535 };
+    unsigned char* window = malloc(Window + Longest);
+    struct record* records = malloc(count * sizeof *records);
+    struct entry* entries = malloc(count * sizeof *entries);
+    unsigned char* pool = malloc((size_t)count * 1024);
+    if (!window || !records || !entries || !pool)
+        return 1;
+    unsigned char* cursor = pool;
+    size_t held = 0, taken = 0, read = 0;
+    uint32_t k = 0;
+    while (k < count) {
+        if (held - taken < 46 || held - taken < 46 + (size_t)le16(window + taken + 28) +
+                                                   le16(window + taken + 30) +
+                                                   le16(window + taken + 32)) {
+            memmove(window, window + taken, held - taken);
+            held -= taken;
+            taken = 0;
+            size_t want = dirSize - read < Window ? dirSize - read : Window;
+            if (want == 0 || fread(window + held, 1, want, f) != want)
+                break;
+            read += want;
+            held += want;
+            continue;
+        }
+        const unsigned char* h = window + taken;
+        if (le32(h) != 0x02014B50)
+            break;
+        uint32_t n = le16(h + 28), x = le16(h + 30), c = le16(h + 32);
+        uint32_t t = le16(h + 12), d = le16(h + 14);
+        memset(&entries[k], 0, sizeof entries[k]);
+        memcpy(records[k].header, h, 46);
+        memcpy(entries[k].fields, h + 4, 28);
+        entries[k].year = (uint16_t)(1980 + (d >> 9));
+        entries[k].month = (uint8_t)(d >> 5 & 15);
+        entries[k].day = (uint8_t)(d & 31);
+        entries[k].hour = (uint8_t)(t >> 11);
+        entries[k].minute = (uint8_t)(t >> 5 & 63);
+        entries[k].second = (uint8_t)((t & 31) * 2);
+        records[k].name = cursor;
+        memcpy(cursor, h + 46, n);
+        cursor[n] = 0;
+        cursor += n + 1;
+        records[k].extra = NULL;
+        records[k].comment = NULL;
+        taken += 46 + n + x + c;
+        ++k;
+    }
+    fclose(f);
+
+    size_t cap = 1 << 16;
+    char* out = malloc(cap + 65536 + 128);
+    size_t used = 0;
+    for (uint32_t i = 0; i < k; ++i) {
+        const unsigned char* h = records[i].header;
+        const struct entry* e = &entries[i];
+        uint32_t d = (uint32_t)(e->year - 1980) << 9 | (uint32_t)e->month << 5 | e->day;
+        uint32_t t = (uint32_t)e->hour << 11 | (uint32_t)e->minute << 5 | e->second / 2u;
+        char* o = put_row(out + used, records[i].name, le16(h + 28), le32(h + 20), le32(h + 24),
+                          d, t);
+        used = (size_t)(o - out);
+        if (used >= cap) {
+            fwrite(out, 1, used, stdout);
+            used = 0;
+        }
+    }
+    fwrite(out, 1, used, stdout);
+    free(out);
+    free(pool);
+    free(entries);
+    free(records);
+    free(window);
+    return 0;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 2)
+    int tables = argc == 3 && strcmp(argv[1], "--tables") == 0;
+    if (argc != 2 + tables)
         return 2;
-    FILE* f = fopen(argv[1], "rb");
+    FILE* f = fopen(argv[1 + tables], "rb");
     if (!f || fseek(f, 0, SEEK_END) != 0)
         return 1;
     long size = ftell(f);
@@ -62,10 +187,17 @@ int main(int argc, char** argv) {
         --at;
     if (at < 0)
         return 1;
+    uint32_t count = le16(end + at + 10);
     uint32_t dirSize = le32(end + at + 12);
     uint32_t dirOffset = le32(end + at + 16);
+    if (fseek(f, (long)dirOffset, SEEK_SET) != 0)
+        return 1;
+    if (tables) {
+        free(end);
+        return list_through_tables(f, count, dirSize);
+    }
     unsigned char* dir = malloc(dirSize);
-    if (!dir || fseek(f, (long)dirOffset, SEEK_SET) != 0 || fread(dir, 1, dirSize, f) != dirSize)
+    if (!dir || fread(dir, 1, dirSize, f) != dirSize)
         return 1;
     fclose(f);
 
@@ -75,30 +207,8 @@ int main(int argc, char** argv) {
     for (size_t p = 0; p + 46 <= dirSize && le32(dir + p) == 0x02014B50;) {
         const unsigned char* h = dir + p;
         uint32_t n = le16(h + 28), x = le16(h + 30), c = le16(h + 32);
-        uint32_t t = le16(h + 12), d = le16(h + 14);
-        char* o = out + used;
-        memcpy(o, h + 46, n);
-        o += n;
-        for (uint32_t i = n; i < 48; ++i)
-            *o++ = ' ';
-        o = put_size(o, le32(h + 20));
-        *o++ = ' ';
-        o = put_size(o, le32(h + 24));
-        *o++ = ' ';
-        unsigned year = 1980 + (d >> 9);
-        o = put2(o, year / 100);
-        o = put2(o, year % 100);
-        *o++ = '/';
-        o = put2(o, d >> 5 & 15);
-        *o++ = '/';
-        o = put2(o, d & 31);
-        *o++ = ' ';
-        o = put2(o, t >> 11);
-        *o++ = ':';
-        o = put2(o, t >> 5 & 63);
-        *o++ = ':';
-        o = put2(o, (t & 31) * 2);
-        *o++ = '\n';
+        char* o = put_row(out + used, h + 46, n, le32(h + 20), le32(h + 24), le16(h + 14),
+                          le16(h + 12));
         used = (size_t)(o - out);
         if (used >= cap) {
             fwrite(out, 1, used, stdout);
