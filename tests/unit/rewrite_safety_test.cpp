@@ -373,6 +373,11 @@ TEST_F(RewriteSafety, RefusesDifferentNamesThatBecomeOne) {
         }
         EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), DuplicateName) << others;
         ExpectUntouched();
+        // A text that cannot be stored is reported first, wherever it lies.
+        layout.entries.push_back(Entry("\xF0\x40.txt", "z"));
+        held.entries.push_back(Converted("\xF0\x40.txt"));
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, Utf8), TextNotConvertible) << others;
+        ExpectUntouched();
     }
 }
 
