@@ -90,8 +90,10 @@ int ReadExact(FileHandle file, void* buffer, size_t length);
 // Reads up to `length` bytes at the current position: fewer only where the
 // file ends. `got` receives the count, 0 at the end of the file.
 int ReadUpTo(FileHandle file, void* buffer, size_t length, size_t* got);
-// Writes all `length` bytes at the current position. A large write (256 KiB or
-// more) starts going to disk at once, without waiting, as copies do.
+// Writes all `length` bytes at the current position. A large write (64 KiB or
+// more) starts going to disk at once, without waiting, as copies do: the disk
+// then takes the file while the rest is still being written, and the flush at
+// the end waits for little more than the last piece.
 int WriteAll(FileHandle file, const void* bytes, size_t length);
 // Moves the current position to `offset` from the start.
 int SeekTo(FileHandle file, uint64_t offset);

@@ -29,8 +29,10 @@ int SystemPathIdentity(const char* path, FileIdentity* identity);
 // Reads exactly `length` bytes; ShortTransfer where the file ends first.
 int SystemReadExact(FileHandle file, void* buffer, size_t length);
 // Writes all `length` bytes; a write of WriteBackLeast bytes or more starts
-// going to disk at once where the system can be asked to.
-constexpr size_t WriteBackLeast = size_t{256} << 10;
+// going to disk at once where the system can be asked to. The rewrite's
+// buffered writes fall a few bytes short of their 256 KiB buffer, and every
+// one of them should start going to disk.
+constexpr size_t WriteBackLeast = size_t{64} << 10;
 int SystemWriteAll(FileHandle file, const void* bytes, size_t length);
 // The size of the open file.
 int SystemFileSize(FileHandle file, uint64_t* size);
