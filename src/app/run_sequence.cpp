@@ -9,6 +9,7 @@
 #include "archive/context.h"
 #include "archive/reader.h"
 #include "platform/console.h"
+#include "platform/memory.h"
 #include "report/report.h"
 #include "rewrite/rewrite.h"
 
@@ -60,8 +61,8 @@ int SortRecordOrder(int entryCount, int* errorDetail) {
         return 0;
     if (!context.order) {
         errno = 0;
-        context.order = static_cast<CentralRecord**>(
-            std::malloc(static_cast<size_t>(entryCount) * sizeof(CentralRecord*)));
+        const size_t bytes = static_cast<size_t>(entryCount) * sizeof(CentralRecord*);
+        context.order = static_cast<CentralRecord**>(AllocateTable(bytes, TableSpeedFirst));
         if (!context.order) {
             *errorDetail = errno;
             return 17;

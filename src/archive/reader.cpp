@@ -12,6 +12,7 @@
 #include "archive/text_decoding.h"
 #include "jcode/detect.h"
 #include "platform/file.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -184,10 +185,14 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
 // every entry fits in three times the directory and four terminators each.
+// A run that asks for a rewrite, which has a plan as large to build and the
+// archive to copy, puts speed first; a listing keeps to the memory it fills.
 int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* directory,
                    int* errorDetail) {
     errno = 0;
-    context.entries = static_cast<EntryInfo*>(std::malloc(count * sizeof(EntryInfo)));
+    const TableUse use = context.targetEncoding != Ascii ? TableSpeedFirst : TableMemoryFirst;
+    const size_t entryBytes = count * sizeof(EntryInfo);
+    context.entries = static_cast<EntryInfo*>(AllocateTable(entryBytes, use));
     if (!context.entries) {
         *errorDetail = errno;
         return 14;
@@ -199,13 +204,14 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* direct
         *errorDetail = errno;
         return 15;
     }
-    context.records = static_cast<CentralRecord*>(std::malloc(count * sizeof(CentralRecord)));
+    const size_t recordBytes = count * sizeof(CentralRecord);
+    context.records = static_cast<CentralRecord*>(AllocateTable(recordBytes, use));
     if (!context.records) {
         *errorDetail = errno;
         return 16;
     }
     context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
-    context.pool = static_cast<char*>(std::malloc(context.poolSize));
+    context.pool = static_cast<char*>(AllocateTable(context.poolSize, use));
     if (!context.pool) {
         *errorDetail = errno;
         return 18;

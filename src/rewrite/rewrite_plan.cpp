@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/records.h"
 #include "jcode/ibm_extension.h"
 #include "jcode/sjis_utf8.h"
+#include "platform/memory.h"
 #include "rewrite/extra_fields.h"
 #include "rewrite/rewrite.h"
 
@@ -28,6 +30,7 @@ int ArenaReserve(TextArena* arena, size_t length) {
     auto* grown = static_cast<uint8_t*>(std::realloc(arena->bytes, capacity));
     if (grown == nullptr)
         return RewriteOutOfMemory;
+    AdviseLargePages(grown, capacity);
     arena->bytes = grown;
     arena->capacity = capacity;
     return 0;
@@ -42,6 +45,22 @@ int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* t
     *text = ArenaText{static_cast<uint32_t>(arena->used), static_cast<uint32_t>(length), 1};
     arena->used += length;
     return 0;
+}
+
+// Gives the arena room for about every text of the archive at once, so that
+// it is filled without growing: the texts of the directory (all of it but the
+// fixed 46 bytes of each header) twice over, which holds names that grow by
+// half in UTF-8, or Shift-JIS names beside their UTF-8 forms. Anything beyond
+// still grows the arena; a reservation the system refuses leaves it to grow
+// from empty.
+void ReserveArenaForTexts(int entryCount, TextArena* arena) {
+    const size_t headers = static_cast<size_t>(entryCount) * CentralHeaderSize;
+    const size_t directory = context.endRecord.directorySize;
+    const size_t room = directory > headers ? 2 * (directory - headers) : 0;
+    if (room < ArenaStep)
+        return;
+    arena->bytes = static_cast<uint8_t*>(AllocateTable(room, TableSpeedFirst));
+    arena->capacity = arena->bytes != nullptr ? room : 0;
 }
 
 // A held Shift-JIS text in UTF-8, as the rewrite stores it. Codes of the IBM
@@ -227,7 +246,7 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
     const int indexBits = std::bit_width(static_cast<uint32_t>(plan.entryCount));
     const uint32_t indexMask = indexBits >= 32 ? ~0u : (1u << indexBits) - 1;
     constexpr uint32_t FreeSlot = ~0u;
-    auto* table = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * slots));
+    auto* table = static_cast<uint32_t*>(AllocateTable(sizeof(uint32_t) * slots, TableSpeedFirst));
     if (table == nullptr)
         return RewriteOutOfMemory;
     std::fill(table, table + slots, FreeSlot);
@@ -302,9 +321,12 @@ int BuildRewritePlan(int entryCount, RewritePlan* plan) {
     *plan = RewritePlan{};
     plan->entryCount = entryCount;
     size_t count = entryCount > 0 ? static_cast<size_t>(entryCount) : 1;
-    plan->entries = static_cast<EntryPlan*>(std::calloc(count, sizeof(EntryPlan)));
+    plan->entries =
+        static_cast<EntryPlan*>(AllocateTable(count * sizeof(EntryPlan), TableSpeedFirst));
     if (plan->entries == nullptr)
         return RewriteOutOfMemory;
+    std::memset(plan->entries, 0, count * sizeof(EntryPlan));
+    ReserveArenaForTexts(entryCount, &plan->arena);
     int r = 0;
     for (int i = 0; i < entryCount && r == 0; ++i) {
         r = PlanEntry(*context.order[i], &plan->entries[i], &plan->arena);

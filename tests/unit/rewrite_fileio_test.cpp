@@ -11,10 +11,13 @@
 #endif
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "platform/fileio.h"
+#include "platform/memory.h"
 #include "support/tool_run.h"
 
 namespace {
@@ -226,6 +229,31 @@ TEST_F(FileIo, FaultSeamShortTransferOfOtherOperationsIsAnError) {
     std::string path = dir.Write("f", "x");
     ArmFileFault(FileOpOpen, 1, ShortTransfer);
     EXPECT_EQ(OpenForReading(path.c_str(), &a), EIO);
+}
+
+// Tables may take large pages: every byte asked for is usable, whatever the
+// use, and the block grows and is freed as std::malloc's blocks are.
+TEST(TableMemory, TablesHoldEveryByteAndGrowLikeMallocBlocks) {
+    constexpr size_t MiB = size_t{1} << 20;
+    const size_t sizes[] = {100, 2 * MiB, 5 * MiB + 3};
+    for (TableUse use : {TableMemoryFirst, TableSpeedFirst}) {
+        for (size_t size : sizes) {
+            SCOPED_TRACE(testing::Message() << "use " << use << ", " << size << " bytes");
+            auto* table = static_cast<uint8_t*>(AllocateTable(size, use));
+            ASSERT_NE(table, nullptr);
+            for (size_t i = 0; i < size; ++i)
+                table[i] = static_cast<uint8_t>(i % 251);
+            auto* grown = static_cast<uint8_t*>(std::realloc(table, size + 3 * MiB));
+            ASSERT_NE(grown, nullptr);
+            AdviseLargePages(grown, size + 3 * MiB);
+            grown[size + 3 * MiB - 1] = 1;
+            size_t wrong = 0;
+            for (size_t i = 0; i < size; ++i)
+                wrong += grown[i] != static_cast<uint8_t>(i % 251);
+            EXPECT_EQ(wrong, 0u);
+            std::free(grown);
+        }
+    }
 }
 
 }  // namespace
