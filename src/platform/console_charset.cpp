@@ -35,5 +35,8 @@ std::string CharsetOfLocaleName(std::string_view locale) {
     if (dot == std::string_view::npos)
         return "";
     std::string_view charset = locale.substr(dot + 1);
-    return std::string(charset.substr(0, charset.find('@')));
+    size_t modifier = charset.find('@');
+    if (modifier != std::string_view::npos)
+        charset = charset.substr(0, modifier);
+    return std::string(charset);
 }
