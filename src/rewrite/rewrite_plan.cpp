@@ -250,11 +250,25 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
     if (table == nullptr)
         return RewriteOutOfMemory;
     std::fill(table, table + slots, FreeSlot);
+    // The slot of a name is random in a table larger than the nearest
+    // caches: each name's hash is worked out a few entries ahead and its
+    // slot fetched while the names before it are entered.
+    constexpr int Ahead = 8;
+    uint32_t hashes[Ahead];
+    auto hashAhead = [&](int k) {
+        const EntryPlan& e = plan.entries[k];
+        hashes[k % Ahead] = HashOfBytes(PlanBytes(plan, e.name), e.name.length);
+        __builtin_prefetch(&table[hashes[k % Ahead] & (slots - 1)]);
+    };
+    for (int k = 0; k < Ahead && k < plan.entryCount; ++k)
+        hashAhead(k);
     int result = 0;
     for (int i = 0; i < plan.entryCount && result == 0; ++i) {
         const EntryPlan& entry = plan.entries[i];
         const uint8_t* name = PlanBytes(plan, entry.name);
-        const uint32_t hash = HashOfBytes(name, entry.name.length);
+        const uint32_t hash = hashes[i % Ahead];
+        if (i + Ahead < plan.entryCount)
+            hashAhead(i + Ahead);
         const uint32_t tag = hash & ~indexMask;
         size_t slot = hash & (slots - 1);
         for (; table[slot] != FreeSlot; slot = (slot + 1) & (slots - 1)) {
