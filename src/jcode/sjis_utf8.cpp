@@ -1,6 +1,7 @@
 #include "jcode/sjis_utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "jcode/cp932_table.h"
@@ -209,9 +210,16 @@ int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* 
         }
         if (form == 0)
             return NotPlainText;  // a replacement
-        gathered[total] = static_cast<uint8_t>(form);
-        gathered[total + 1] = static_cast<uint8_t>(form >> 8);
-        gathered[total + 2] = static_cast<uint8_t>(form >> 16);
+        if constexpr (std::endian::native == std::endian::little) {
+            // The form as it lies in memory is its bytes in order, then the
+            // count, which the next character overwrites or which lies past
+            // the end.
+            std::memcpy(gathered + total, &form, sizeof form);
+        } else {
+            gathered[total] = static_cast<uint8_t>(form);
+            gathered[total + 1] = static_cast<uint8_t>(form >> 8);
+            gathered[total + 2] = static_cast<uint8_t>(form >> 16);
+        }
         total += form >> 24;
     }
     if (capacity == 0 || total > capacity - 1)
