@@ -38,6 +38,8 @@ bool PathExists(const char* path);
 // a FIFO without a writer, for instance). Null on failure with errno set:
 // EISDIR for a folder, ESPIPE for anything else that is not a regular file
 // (a FIFO, a socket, a character or block device), else the system's error.
+// Another process may rename a file over it or remove it while it is open
+// (a Windows body shares deletion); this stream goes on reading the old file.
 std::FILE* OpenForReading(const char* path);
 
 // Creates or truncates `path` for binary writing; null on failure with errno

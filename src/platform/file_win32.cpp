@@ -1,5 +1,6 @@
 #include "platform/file_win32.h"
 
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -57,6 +58,28 @@ bool PathExists(const char* path) {
     return GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) != FALSE;
 }
 
+// Opens the file for reading, sharing reading, writing and deletion: another
+// process may then rename a file over it, as a rewrite does, while this one
+// reads. The C runtime's own open does not share deletion. Where the system
+// refuses, the runtime's open fails the same way and gives errno its number.
+std::FILE* OpenSharingDeletion(const std::wstring& wide) {
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return _wfopen(wide.c_str(), L"rb");
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        errno = EMFILE;
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "rb");
+    if (file == nullptr)
+        _close(fd);
+    return file;
+}
+
 std::FILE* OpenForReading(const char* path) {
     std::wstring wide = SystemPath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
@@ -64,7 +87,7 @@ std::FILE* OpenForReading(const char* path) {
         errno = NotRegularError(attributes);
         return nullptr;
     }
-    std::FILE* file = _wfopen(wide.c_str(), L"rb");
+    std::FILE* file = OpenSharingDeletion(wide);
     if (file == nullptr)
         return nullptr;
     // A device (NUL, CON, a named pipe) is no regular file.

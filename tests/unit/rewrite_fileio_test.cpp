@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -159,6 +160,22 @@ TEST_F(FileIo, ReplaceFileAtomicallyPutsTheFileInPlace) {
     std::string target = dir.Write("target", "old");
     std::string replacement = dir.Write("replacement", "new");
     ASSERT_EQ(ReplaceFileAtomically(replacement.c_str(), target.c_str()), 0);
+    EXPECT_EQ(ReadFileBytes(target), "new");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
+}
+
+// Another process that lists the archive holds it open through a stream; a
+// rewrite must still be able to put its new archive in its place.
+TEST_F(FileIo, ReplaceFileAtomicallyReplacesAFileThatAStreamReads) {
+    std::string target = dir.Write("target", "old");
+    std::string replacement = dir.Write("replacement", "new");
+    std::FILE* listing = OpenForReading(target.c_str());
+    ASSERT_NE(listing, nullptr);
+    EXPECT_EQ(ReplaceFileAtomically(replacement.c_str(), target.c_str()), 0);
+    char bytes[4] = {};
+    EXPECT_EQ(std::fread(bytes, 1, 3, listing), 3u);
+    EXPECT_STREQ(bytes, "old");
+    std::fclose(listing);
     EXPECT_EQ(ReadFileBytes(target), "new");
     EXPECT_EQ(dir.List(), std::vector<std::string>{"target"});
 }
