@@ -39,6 +39,19 @@ int Failed(int code, int ioResult, int* detail) {
     return code;
 }
 
+// Resolving or opening the archive's path failed with `io`. Where the path
+// no longer names the file that was read (removed, or for a moment nothing
+// while another run replaces the archive in two renames, as it must where the
+// system renames no other way), the archive has changed: 78, as when it was
+// replaced. Otherwise the step failed: 41.
+int ArchiveChangedOrOpenFailed(const std::string& path, int io, int* detail) {
+    FileIdentity now;
+    int gone = PathIdentity(path.c_str(), &now);
+    if (gone != 0 || !SameFileIdentity(now, context.archiveIdentity))
+        return Failed(ArchiveChanged, gone, detail);
+    return Failed(ArchiveOpenFailed, io, detail);
+}
+
 int ResolvePaths(RewritePaths* paths, int* detail) {
     paths->archive = context.archivePath;
     paths->temp = paths->archive + ".temp";
@@ -46,7 +59,7 @@ int ResolvePaths(RewritePaths* paths, int* detail) {
     paths->backupTemp = paths->archive + ".temp.back";
     int io = ResolveFilePath(paths->archive.c_str(), &paths->target);
     if (io != 0)
-        return Failed(ArchiveOpenFailed, io, detail);
+        return ArchiveChangedOrOpenFailed(paths->archive, io, detail);
     return 0;
 }
 
@@ -68,7 +81,7 @@ int CheckArchiveUnchanged(const RewritePaths& paths, int* detail) {
 int OpenAndLockArchive(const RewritePaths& paths, RewriteFiles* files, int* detail) {
     int io = OpenForReading(paths.target.c_str(), &files->archive);
     if (io != 0)
-        return Failed(ArchiveOpenFailed, io, detail);
+        return ArchiveChangedOrOpenFailed(paths.target, io, detail);
     io = LockExclusive(files->archive);
     if (io == FileBusy)
         return Failed(ArchiveBusy, 0, detail);

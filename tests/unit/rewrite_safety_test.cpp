@@ -761,6 +761,20 @@ TEST_F(RewriteAmongOthers, ARunThatReadAFileSinceReplacedTouchesNothing) {
     ExpectUntouched({"a.zip.temp"});
 }
 
+// For a moment the archive's path names nothing: another run that replaces
+// it in two renames (where the system has no other way) has moved it aside.
+// That is a change of the archive, as a replacement is, not a failure to
+// open it.
+TEST_F(RewriteAmongOthers, ARunWhoseArchiveIsGoneTouchesNothing) {
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    int count = LoadIntoContext(before, path, HeldTwoUtf8Names(), ShiftJis);
+    std::filesystem::rename(FsPath(path), FsPath(dir.File("aside")));
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), ArchiveChanged);
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"aside"});
+    EXPECT_EQ(ReadFileBytes(dir.File("aside")), before);
+}
+
 TEST_F(RewriteAmongOthers, AChangeMadeDuringTheRewriteIsKept) {
     struct Case {
         const char* scenario;
