@@ -30,6 +30,28 @@ int64_t Ticks(FILETIME time) {
                                 time.dwLowDateTime);
 }
 
+// Opens the file for reading, sharing reading, writing and deletion: another
+// process may then rename a file over it, as a rewrite does, while this one
+// reads. The C runtime's own open does not share deletion. Where the system
+// refuses, the runtime's open fails the same way and gives errno its number.
+std::FILE* OpenSharingDeletion(const std::wstring& wide) {
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return _wfopen(wide.c_str(), L"rb");
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        errno = EMFILE;
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "rb");
+    if (file == nullptr)
+        _close(fd);
+    return file;
+}
+
 }  // namespace
 
 int NotRegularError(DWORD attributes) {
@@ -56,28 +78,6 @@ FileIdentity IdentityOfHandle(HANDLE handle, bool* known) {
 bool PathExists(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     return GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data) != FALSE;
-}
-
-// Opens the file for reading, sharing reading, writing and deletion: another
-// process may then rename a file over it, as a rewrite does, while this one
-// reads. The C runtime's own open does not share deletion. Where the system
-// refuses, the runtime's open fails the same way and gives errno its number.
-std::FILE* OpenSharingDeletion(const std::wstring& wide) {
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return _wfopen(wide.c_str(), L"rb");
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (fd == -1) {
-        CloseHandle(handle);
-        errno = EMFILE;
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(fd, "rb");
-    if (file == nullptr)
-        _close(fd);
-    return file;
 }
 
 std::FILE* OpenForReading(const char* path) {

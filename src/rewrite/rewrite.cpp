@@ -39,17 +39,26 @@ int Failed(int code, int ioResult, int* detail) {
     return code;
 }
 
+// `path` still names the file that was read, unchanged: not replaced,
+// rewritten, appended to or removed since.
+int CheckPathNamesArchive(const std::string& path, int* detail) {
+    FileIdentity now;
+    int io = PathIdentity(path.c_str(), &now);
+    if (io != 0)
+        return Failed(ArchiveChanged, io, detail);
+    if (!SameFileIdentity(now, context.archiveIdentity))
+        return Failed(ArchiveChanged, 0, detail);
+    return 0;
+}
+
 // Resolving or opening the archive's path failed with `io`. Where the path
 // no longer names the file that was read (removed, or for a moment nothing
 // while another run replaces the archive in two renames, as it must where the
 // system renames no other way), the archive has changed: 78, as when it was
 // replaced. Otherwise the step failed: 41.
 int ArchiveChangedOrOpenFailed(const std::string& path, int io, int* detail) {
-    FileIdentity now;
-    int gone = PathIdentity(path.c_str(), &now);
-    if (gone != 0 || !SameFileIdentity(now, context.archiveIdentity))
-        return Failed(ArchiveChanged, gone, detail);
-    return Failed(ArchiveOpenFailed, io, detail);
+    int changed = CheckPathNamesArchive(path, detail);
+    return changed != 0 ? changed : Failed(ArchiveOpenFailed, io, detail);
 }
 
 int ResolvePaths(RewritePaths* paths, int* detail) {
@@ -60,18 +69,6 @@ int ResolvePaths(RewritePaths* paths, int* detail) {
     int io = ResolveFilePath(paths->archive.c_str(), &paths->target);
     if (io != 0)
         return ArchiveChangedOrOpenFailed(paths->archive, io, detail);
-    return 0;
-}
-
-// The archive's path still names the file that was read, unchanged: not
-// replaced, rewritten, appended to or removed since.
-int CheckArchiveUnchanged(const RewritePaths& paths, int* detail) {
-    FileIdentity now;
-    int io = PathIdentity(paths.target.c_str(), &now);
-    if (io != 0)
-        return Failed(ArchiveChanged, io, detail);
-    if (!SameFileIdentity(now, context.archiveIdentity))
-        return Failed(ArchiveChanged, 0, detail);
     return 0;
 }
 
@@ -93,7 +90,7 @@ int OpenAndLockArchive(const RewritePaths& paths, RewriteFiles* files, int* deta
         return Failed(ArchiveOpenFailed, io, detail);
     if (!SameFileIdentity(locked, context.archiveIdentity))
         return Failed(ArchiveChanged, 0, detail);
-    int r = CheckArchiveUnchanged(paths, detail);
+    int r = CheckPathNamesArchive(paths.target, detail);
     if (r == 0)
         files->ownsTemp = true;
     return r;
@@ -153,7 +150,7 @@ int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* det
     if (io != 0)
         return Failed(TempFlushFailed, io, detail);
     CloseFile(&files->temp);
-    int r = CheckArchiveUnchanged(paths, detail);
+    int r = CheckPathNamesArchive(paths.target, detail);
     if (r == 0 && context.makeBackup)
         r = MakeBackup(files->archive, paths, detail);
     if (r != 0)
