@@ -23,6 +23,9 @@ void ResetArchiveContext() {
     context.endRecord.commentText = context.commentBuffer;
     std::memset(context.commentBuffer, 0, sizeof context.commentBuffer);
     context.endRecordOffset = 0;
+    context.zip64End = Zip64EndRecord{};
+    context.zip64LocatorPresent = 0;
+    context.directory = DirectoryExtent{};
     std::memset(context.banner, 0, sizeof context.banner);
     context.showDetails = 0;
     context.makeBackup = 0;

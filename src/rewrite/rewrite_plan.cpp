@@ -55,7 +55,7 @@ int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* t
 // from empty.
 void ReserveArenaForTexts(int entryCount, TextArena* arena) {
     const size_t headers = static_cast<size_t>(entryCount) * CentralHeaderSize;
-    const size_t directory = context.endRecord.directorySize;
+    const size_t directory = static_cast<size_t>(context.directory.size);
     const size_t room = directory > headers ? 2 * (directory - headers) : 0;
     if (room < ArenaStep)
         return;
