@@ -10,6 +10,10 @@ extern const char* const FileNotFoundFormat;
 // madeByVersion and errorDetail.
 extern const char* const ErrorLineFormat;
 
+// "-r を指定すると、このアーカイブを読むことができます。\n": shown on a console
+// after the error line of a refusal that -r lifts.
+extern const char* const RelaxedSwitchHint;
+
 constexpr size_t UsageLineCount = 34;
 constexpr size_t UsageLineWidth = 78;       // every line is padded to this width
 constexpr size_t UsageShortLine = 29;       // except this one (1-based) ...
