@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "jcode/work_areas.h"
+
 ArchiveContext context;
 
 void FreeArchiveTables() {
@@ -42,4 +44,5 @@ void ResetArchiveContext() {
     context.entryTextNonAscii = 0;
     context.commentLossy = 0;
     context.archiveIdentity = FileIdentity{};
+    AllowLongTexts(false);
 }

@@ -205,7 +205,8 @@ struct ArchiveContext {
 
 extern ArchiveContext context;
 
-// Returns the context to its process-start state (tables freed, fields zero).
+// Returns the context to its process-start state (tables freed, fields zero,
+// the converters' work areas back at their default length).
 void ResetArchiveContext();
 
 // Frees the four tables in the order pool, order, records, entries; each only

@@ -12,6 +12,7 @@
 #include "archive/text_decoding.h"
 #include "archive/zip64_values.h"
 #include "jcode/detect.h"
+#include "jcode/work_areas.h"
 #include "platform/file.h"
 #include "platform/memory.h"
 
@@ -778,6 +779,9 @@ bool TablesFit(const HeaderCount& expected) {
 }  // namespace
 
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
+    // With -r the converters take every text whole, for the reader and the
+    // rewrite after it.
+    AllowLongTexts(Relaxed());
     OpenArchive archive;
     errno = 0;
     archive.file = OpenForReading(path);

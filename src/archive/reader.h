@@ -61,7 +61,8 @@ int FindEndRecord(std::FILE* file, int64_t size, FoundEndRecord* found, int* err
 int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecord* zip64,
                        int* errorDetail);
 
-// Reads the archive at `path`. On success returns 0 and stores the entry count
-// through `entryCount` (when not null); otherwise returns the code of the step
-// that failed, and errorDetail receives errno where a system call failed.
+// Reads the archive at `path`. With -r (context.relaxedVersions) it first
+// lets the converters take long texts (AllowLongTexts). On success returns 0 and stores the entry
+// count through `entryCount` (when not null); otherwise returns the code of the step that failed,
+// and errorDetail receives errno where a system call failed.
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail);
