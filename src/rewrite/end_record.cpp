@@ -12,7 +12,7 @@
 
 namespace {
 
-char commentOutput[NewCommentLimit + 1];
+char commentOutput[NewTextLimitRelaxed + 1];
 
 int Failed(int code, int ioResult, int* errorDetail) {
     *errorDetail = ioResult > 0 ? ioResult : 0;

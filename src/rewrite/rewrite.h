@@ -59,9 +59,16 @@ enum RewriteResult : int {
     ArchiveChanged = 78,      // the archive is no longer the file that was read
 };
 
-// Longest texts the rewrite stores, in the target encoding, in bytes.
+// Longest texts the rewrite stores, in the target encoding, in bytes; with -r
+// every text may take the 65,535 bytes its length field allows.
 constexpr int NewNameLimit = 639;
 constexpr int NewCommentLimit = 20479;
+constexpr int NewTextLimitRelaxed = 65535;
+
+// The limits of this run: NewNameLimit and NewCommentLimit, or with -r
+// NewTextLimitRelaxed for both.
+int NameLimitOfRun();
+int CommentLimitOfRun();
 
 // Rewrites the archive named by context.archivePath. Expects context.order
 // sorted by localHeaderOffset. Returns 0 or a RewriteResult; errorDetail
