@@ -42,7 +42,7 @@ int WriteEndRecordAt(FileHandle file, const uint8_t* record, int commentLength, 
 }  // namespace
 
 int RewriteEndRecord(const char* path, int* errorDetail) {
-    if (context.commentBuffer[0] == '\0')
+    if (context.endRecord.commentLength == 0)
         return 0;
     int commentLength = 0;
     int r = ConvertArchiveComment(commentOutput, &commentLength);

@@ -185,7 +185,7 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles*
 int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* detail) {
     static char checked[NewCommentLimit + 1];
     int length = 0;
-    int r = context.commentBuffer[0] != '\0' ? ConvertArchiveComment(checked, &length) : 0;
+    int r = context.endRecord.commentLength > 0 ? ConvertArchiveComment(checked, &length) : 0;
     if (r == 0)
         r = CheckDirectoryEndsBeforeEndRecord();
     if (r == 0)
