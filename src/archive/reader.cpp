@@ -99,51 +99,19 @@ int FindHighestSignature(std::FILE* file, int64_t size, int64_t* found, int* err
     return 0;
 }
 
-// Finds the end record as a search from the end of the file in windows of
-// 22 bytes' step would: window k starts at size - 22k (only while the start
-// is above 0) and holds up to 64 bytes; within the first window that holds a
-// complete end record, the lowest signature is taken. A signature with fewer
-// than 22 bytes behind it is skipped. Fills endRecord and endRecordOffset.
+// Fills endRecord, endRecordOffset and the bytes before the record from the
+// end record search.
 int FindEndRecord(std::FILE* file, int64_t size, int* errorDetail) {
-    int64_t highest = -1;
-    int r = FindHighestSignature(file, size, &highest, errorDetail);
+    FoundEndRecord found;
+    int r = FindEndRecordOf(file, size, &found, errorDetail);
     if (r != 0)
         return r;
-    if (highest < 0)
-        return 8;
-    // The first window that reaches down to the highest signature.
-    int64_t k = (size - highest + 21) / 22;
-    int64_t windowStart = size - 22 * k;
-    if (windowStart <= 0)
-        return 8;
-
-    // The window, and up to EndRecordLeadSize bytes before it, so that the
-    // bytes before the end record are at hand for a rewrite.
-    int64_t readStart = windowStart > static_cast<int64_t>(EndRecordLeadSize)
-                            ? windowStart - static_cast<int64_t>(EndRecordLeadSize)
-                            : 0;
-    size_t lead = static_cast<size_t>(windowStart - readStart);
-    uint8_t bytes[EndRecordLeadSize + 64 + EndRecordSize];
-    uint8_t* window = bytes + lead;
-    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - readStart);
-    errno = 0;
-    int64_t got = ReadAt(file, readStart, bytes, count);
-    if (got < 0) {
-        *errorDetail = errno;
-        return 10;
-    }
-    if (got < static_cast<int64_t>(count)) {
-        *errorDetail = errno;
-        return 11;
-    }
-    size_t position = 0;
-    while (!HasSignature(window + position, EndRecordSignature))
-        ++position;
-    context.endRecordOffset = static_cast<int32_t>(windowStart + static_cast<int64_t>(position));
-    size_t before = std::min(lead + position, EndRecordLeadSize);
-    std::memcpy(context.endRecordLead, window + position - before, before);
-    context.endRecordLeadLength = static_cast<uint8_t>(before);
-    LoadEndRecord(window + position, &context.endRecord);
+    context.endRecordOffset = static_cast<int32_t>(found.offset);
+    std::memcpy(context.endRecordLead, found.lead, found.leadLength);
+    context.endRecordLeadLength = found.leadLength;
+    char* commentText = context.endRecord.commentText;
+    context.endRecord = found.record;
+    context.endRecord.commentText = commentText;
     return 0;
 }
 
@@ -527,6 +495,55 @@ int32_t AsSigned(uint32_t value) {
 
 }  // namespace
 
+// Finds the end record as a search from the end of the file in windows of
+// 22 bytes' step would: window k starts at size - 22k (only while the start
+// is above 0) and holds up to 64 bytes; within the first window that holds a
+// complete end record, the lowest signature is taken. A signature with fewer
+// than 22 bytes behind it is skipped.
+int FindEndRecordOf(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail) {
+    int64_t highest = -1;
+    int r = FindHighestSignature(file, size, &highest, errorDetail);
+    if (r != 0)
+        return r;
+    if (highest < 0)
+        return 8;
+    // The first window that reaches down to the highest signature.
+    int64_t k = (size - highest + 21) / 22;
+    int64_t windowStart = size - 22 * k;
+    if (windowStart <= 0)
+        return 8;
+
+    // The window, and up to EndRecordLeadSize bytes before it, so that the
+    // bytes before the end record are at hand for a rewrite.
+    int64_t readStart = windowStart > static_cast<int64_t>(EndRecordLeadSize)
+                            ? windowStart - static_cast<int64_t>(EndRecordLeadSize)
+                            : 0;
+    size_t lead = static_cast<size_t>(windowStart - readStart);
+    uint8_t bytes[EndRecordLeadSize + 64 + EndRecordSize];
+    uint8_t* window = bytes + lead;
+    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - readStart);
+    errno = 0;
+    int64_t got = ReadAt(file, readStart, bytes, count);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(count)) {
+        *errorDetail = errno;
+        return 11;
+    }
+    size_t position = 0;
+    while (!HasSignature(window + position, EndRecordSignature))
+        ++position;
+    found->offset = windowStart + static_cast<int64_t>(position);
+    size_t before = std::min(lead + position, EndRecordLeadSize);
+    std::memcpy(found->lead, window + position - before, before);
+    found->leadLength = static_cast<uint8_t>(before);
+    found->record.commentText = nullptr;
+    LoadEndRecord(window + position, &found->record);
+    return 0;
+}
+
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
     OpenArchive archive;
     errno = 0;
@@ -580,5 +597,13 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return r;
     if (entryCount)
         *entryCount = end.diskEntries;
+    return 0;
+}
+
+int VersionRefusal(const CentralRecord& header) {
+    if (!IsAcceptedMadeByVersion(header.madeByVersion))
+        return 92;
+    if (!IsAcceptedNeededVersion(header.neededVersion))
+        return 93;
     return 0;
 }
