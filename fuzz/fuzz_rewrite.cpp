@@ -46,6 +46,17 @@ std::vector<DataRange> DataRanges(const std::string& bytes, int entryCount) {
     return ranges;
 }
 
+// Entries whose comment was stored with at least one byte. A converted
+// comment counts even when its held form is empty.
+int StoredComments(int entryCount) {
+    int count = 0;
+    for (int i = 0; i < entryCount; ++i) {
+        const CentralRecord& record = context.records[i];
+        count += record.commentLength > 0 || record.commentConverted ? 1 : 0;
+    }
+    return count;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -101,6 +112,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<DataRange> before =
         wholeArchive ? DataRanges(original, entryCount) : std::vector<DataRange>{};
 
+    // A success never stores a comment empty that was not.
+    const int commentsBefore = StoredComments(entryCount);
+    const bool archiveCommentBefore = context.endRecord.commentLength > 0;
+
     // The new archive reads back with the same entries holding the same data.
     const int relaxedVersions = context.relaxedVersions;
     ResetArchiveContext();
@@ -116,6 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(r == 0);
     FUZZ_CHECK(newCount == entryCount);
+    FUZZ_CHECK(StoredComments(newCount) == commentsBefore);
+    FUZZ_CHECK((context.endRecord.commentLength > 0) == archiveCommentBefore);
     const std::vector<DataRange> now = wholeArchive ? DataRanges(after, newCount) : before;
     for (size_t i = 0; i < before.size(); ++i) {
         FUZZ_CHECK(now[i].length == before[i].length);

@@ -101,6 +101,11 @@ def archives():
     # Texts whose UTF-8 form outgrows what the reader takes back.
     yield "long_texts", build_zip([Entry(sjis("漢" * 130 + ".txt"), b"n",
                                          comment=sjis("注" * 3500))], sjis("書" * 3500))
+    # An EUC-JP comment led by a JIS X 0212 character, whose conversion stops
+    # at once: entry comment beside a UTF-8 name, and archive comment.
+    euc_0212 = bytes.fromhex("8FA1A1DFF20D0AC5EA")
+    yield "euc_stops_at_once", build_zip([Entry("名前.txt".encode("utf-8"), b"n", flags=0x0800,
+                                                comment=euc_0212)], euc_0212)
     yield "made_by", build_zip([Entry(sjis("版.txt"), b"v", made_by_version=63, made_by_host=3,
                                       needed_version=45, flags=1)])
 

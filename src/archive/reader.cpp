@@ -117,7 +117,7 @@ int FindHighestSignature(std::FILE* file, int64_t size, int64_t* found, int* err
 // bytes; within the first window that holds a complete end record, the
 // lowest signature is taken. A signature with fewer than 22 bytes behind it
 // is skipped.
-int FindEndRecord(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail) {
+int FindEndRecordOf(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail) {
     int64_t highest = -1;
     int r = FindHighestSignature(file, size, &highest, errorDetail);
     if (r != 0)
@@ -156,6 +156,7 @@ int FindEndRecord(std::FILE* file, int64_t size, FoundEndRecord* found, int* err
     size_t before = std::min(lead + position, EndRecordLeadSize);
     std::memcpy(found->lead, window + position - before, before);
     found->leadLength = static_cast<uint8_t>(before);
+    found->record.commentText = nullptr;
     found->zip64LocatorPresent =
         before >= Zip64LocatorSize &&
         HasSignature(found->lead + before - Zip64LocatorSize, Zip64LocatorSignature);
@@ -801,7 +802,7 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return 8;
 
     FoundEndRecord found{};
-    int r = FindEndRecord(archive.file, size, &found, errorDetail);
+    int r = FindEndRecordOf(archive.file, size, &found, errorDetail);
     if (r != 0)
         return r;
     r = TakeEndRecords(archive.file, found, errorDetail);
@@ -843,5 +844,13 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return r;
     if (entryCount)
         *entryCount = static_cast<int>(headers);
+    return 0;
+}
+
+int VersionRefusal(const CentralRecord& header) {
+    if (!IsAcceptedMadeByVersion(header.madeByVersion))
+        return 92;
+    if (!IsAcceptedNeededVersion(header.neededVersion))
+        return 93;
     return 0;
 }

@@ -32,24 +32,22 @@ enum ReaderResult : int {
                                      // were wrapped modulo 2^32: sizes and offsets cannot be known
 };
 
-// The end record as the search from the end of the file finds it, in a plain
-// record, so that a file the tool has written can be checked the same way.
+// What the end record search finds in an archive, in a plain record, so that
+// a file the tool has written can be checked the same way.
 struct FoundEndRecord {
-    EndRecord record;  // the 22 bytes as stored; commentText is not set
-    int64_t offset;    // of the end record's signature
-    // The bytes of the file right before the record (as many as there are,
-    // up to EndRecordLeadSize).
-    uint8_t lead[EndRecordLeadSize];
+    int64_t offset;                   // of the end record in the file
+    EndRecord record;                 // the 22 bytes as stored; commentText is null
+    uint8_t lead[EndRecordLeadSize];  // the bytes before it, up to EndRecordLeadSize
     uint8_t leadLength;
     // A ZIP64 end of central directory locator stands right before the
     // record: its 20 bytes are the last 20 of `lead`.
     int zip64LocatorPresent;
 };
 
-// Finds the end record of the open file of `size` bytes by the search from
-// its end (see reader.cpp). Returns 0, 8 when there is none, or 10 / 11 when
-// positioning or reading failed (errorDetail receives errno).
-int FindEndRecord(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail);
+// The reader's end record search on the open archive `file` of `size` bytes
+// (more than 22): 0 and the record found, 8 when there is none, 10 or 11
+// when positioning or reading failed (errorDetail = errno).
+int FindEndRecordOf(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail);
 
 // Reads the ZIP64 end record that the locator before `end` points at, and
 // checks it as careful readers do: one disk (91), its signature (94), a size
@@ -62,7 +60,12 @@ int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecor
                        int* errorDetail);
 
 // Reads the archive at `path`. With -r (context.relaxedVersions) it first
-// lets the converters take long texts (AllowLongTexts). On success returns 0 and stores the entry
-// count through `entryCount` (when not null); otherwise returns the code of the step that failed,
-// and errorDetail receives errno where a system call failed.
+// lets the converters take long texts (AllowLongTexts). On success returns 0
+// and stores the entry count through `entryCount` (when not null); otherwise
+// returns the code of the step that failed, and errorDetail receives errno
+// where a system call failed.
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail);
+
+// The reader's check of a central header's two versions, with the run's
+// switches (-r): 0, or the code it is refused with (92, 93).
+int VersionRefusal(const CentralRecord& header);

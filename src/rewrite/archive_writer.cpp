@@ -241,6 +241,7 @@ int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
 
     entry->flags = NewFlags(view.flags, *entry);
     entry->localHeaderOffset = static_cast<uint32_t>(walk->outputOffset);
+    entry->localExtraLength = static_cast<uint16_t>(kept);
     WriteLe16(headerBuffer + LocalFlagsOffset, entry->flags);
     WriteLe16(headerBuffer + LocalNameLengthOffset, static_cast<uint16_t>(entry->name.length));
     WriteLe16(headerBuffer + LocalExtraLengthOffset, static_cast<uint16_t>(kept));
@@ -340,6 +341,7 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
     if (leastEnd > next)
         return LayoutUnsupported;
 
+    entry->dataLength = dataLength;
     r = WriteLocalHeader(walk, *plan, entry, view);
     if (r == 0)
         r = CopyEntryData(walk, dataLength);
@@ -350,6 +352,8 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
     return r;
 }
 
+}  // namespace
+
 void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes) {
     CentralRecord header = *entry.record;
     header.flags = entry.flags;
@@ -359,6 +363,8 @@ void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes) {
     header.localHeaderOffset = entry.localHeaderOffset;
     StoreCentralHeader(header, bytes);
 }
+
+namespace {
 
 int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
     uint8_t bytes[CentralHeaderSize];
@@ -397,26 +403,28 @@ size_t DirectoryEnd(const RewritePlan& plan, uint8_t* lead) {
     return length;
 }
 
-int WriteEndRecord(Walk* walk, const RewritePlan& plan, uint64_t directoryOffset) {
+int WriteEndRecord(Walk* walk, RewritePlan* plan, uint64_t directoryOffset) {
     uint64_t directorySize = walk->outputOffset - directoryOffset;
     if (directorySize > LargestStoredOffset)
         return ArchiveTooLarge;
     EndRecord end = context.endRecord;
     end.directorySize = static_cast<uint32_t>(directorySize);
     end.directoryOffset = static_cast<uint32_t>(directoryOffset);
-    end.commentLength = static_cast<uint16_t>(plan.archiveComment.length);
-    uint8_t bytes[EndRecordSize];
+    end.commentLength = static_cast<uint16_t>(plan->archiveComment.length);
+    uint8_t* bytes = plan->endRecord;
     StoreEndRecord(end, bytes);
+    plan->directoryOffset = directoryOffset;
+    plan->endRecordOffset = walk->outputOffset;
     uint8_t lead[EndRecordLeadSize];
-    size_t leadLength = DirectoryEnd(plan, lead);
-    if (!EndRecordFoundWhereWritten(lead, leadLength, bytes, PlanBytes(plan, plan.archiveComment),
-                                    plan.archiveComment.length)) {
+    size_t leadLength = DirectoryEnd(*plan, lead);
+    const uint8_t* comment = PlanBytes(*plan, plan->archiveComment);
+    if (!EndRecordFoundWhereWritten(lead, leadLength, bytes, comment,
+                                    plan->archiveComment.length)) {
         return LayoutUnsupported;
     }
     int r = WriteStep(walk, bytes, EndRecordSize, EndRecordWriteFailed);
     if (r == 0) {
-        r = WriteStep(walk, PlanBytes(plan, plan.archiveComment), plan.archiveComment.length,
-                      ArchiveCommentWriteFailed);
+        r = WriteStep(walk, comment, plan->archiveComment.length, ArchiveCommentWriteFailed);
     }
     return r;
 }
@@ -442,7 +450,7 @@ int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int*
         r = WriteCentralHeader(&walk, *plan, plan->entries[i]);
     }
     if (r == 0)
-        r = WriteEndRecord(&walk, *plan, directoryOffset);
+        r = WriteEndRecord(&walk, plan, directoryOffset);
     if (r == 0)
         r = FlushOutput(&walk);
     return r;

@@ -9,5 +9,9 @@
 // `archive` is open for reading at its start, `temp` is empty. Returns 0 or
 // the code of the failed step (43-62, 67-69, 75); errorDetail receives the
 // system's error number where a transfer failed, 0 otherwise. Fills the
-// flags and localHeaderOffset of every entry of the plan.
+// flags, localHeaderOffset, localExtraLength and dataLength of every entry of
+// the plan, and its directoryOffset, endRecordOffset and endRecord.
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail);
+
+// The 46 bytes of the central header that the new archive holds for `entry`.
+void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes);

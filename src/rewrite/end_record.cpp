@@ -2,17 +2,22 @@
 // archive, the end record is written anew with the archive comment in the
 // target encoding, and the file ends right after the comment.
 #include <cstdint>
+#include <cstring>
 
 #include "archive/context.h"
 #include "archive/records.h"
 #include "platform/fileio.h"
 #include "rewrite/layout_check.h"
+#include "rewrite/read_back.h"
 #include "rewrite/rewrite.h"
 #include "rewrite/rewrite_plan.h"
 
 namespace {
 
 char commentOutput[NewTextLimitRelaxed + 1];
+// What RewriteEndRecord last wrote, for its read-back.
+uint8_t writtenRecord[EndRecordSize];
+int writtenCommentLength = -1;
 
 int Failed(int code, int ioResult, int* errorDetail) {
     *errorDetail = ioResult > 0 ? ioResult : 0;
@@ -42,7 +47,8 @@ int WriteEndRecordAt(FileHandle file, const uint8_t* record, int commentLength, 
 }  // namespace
 
 int RewriteEndRecord(const char* path, int* errorDetail) {
-    if (context.commentBuffer[0] == '\0')
+    writtenCommentLength = -1;
+    if (context.endRecord.commentLength == 0)
         return 0;
     int commentLength = 0;
     int r = ConvertArchiveComment(commentOutput, &commentLength);
@@ -67,5 +73,17 @@ int RewriteEndRecord(const char* path, int* errorDetail) {
         return Failed(CommentOnlyOpenFailed, io, errorDetail);
     r = WriteEndRecordAt(file, record, commentLength, errorDetail);
     CloseFile(&file);
+    if (r == 0) {
+        std::memcpy(writtenRecord, record, EndRecordSize);
+        writtenCommentLength = commentLength;
+    }
     return r;
+}
+
+int ReadBackEndRecord(const char* path, int* errorDetail) {
+    if (writtenCommentLength < 0 || context.endRecordOffset < 0)
+        return 0;  // nothing was written: the file is the archive's byte copy
+    return ReadBackNewEndRecord(path, static_cast<uint64_t>(context.endRecordOffset), writtenRecord,
+                                reinterpret_cast<const uint8_t*>(commentOutput),
+                                static_cast<size_t>(writtenCommentLength), errorDetail);
 }

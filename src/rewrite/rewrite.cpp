@@ -6,9 +6,17 @@
 #include "platform/fileio.h"
 #include "rewrite/archive_writer.h"
 #include "rewrite/layout_check.h"
+#include "rewrite/read_back.h"
 #include "rewrite/rewrite_plan.h"
 
 namespace {
+
+// A build without the read-back exists only to time its cost side by side.
+#ifdef ARCPEEK_NO_READ_BACK
+constexpr bool ReadBackNewArchives = false;
+#else
+constexpr bool ReadBackNewArchives = true;
+#endif
 
 struct RewritePaths {
     std::string archive;     // as given on the command line
@@ -137,12 +145,9 @@ int CreateTemp(const RewritePaths& paths, RewriteFiles* files, int* detail) {
     return 0;
 }
 
-// Puts the finished temporary file in the place of the archive: with the
-// archive's permission bits, flushed to disk, then, if the archive is still
-// the file that was read, renamed over it while the lock is held. With -b the
-// archive becomes the backup just before that rename; a backup that cannot
-// be made stops the rewrite with the archive unchanged.
-int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* detail) {
+// Finishes the temporary file: the archive's permission bits, then flushed
+// to disk and closed, ready to be read back.
+int FinishTemporaryFile(RewriteFiles* files, int* detail) {
     int io = CopyPermissions(files->archive, files->temp);
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
@@ -150,12 +155,21 @@ int CommitTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* det
     if (io != 0)
         return Failed(TempFlushFailed, io, detail);
     CloseFile(&files->temp);
+    return 0;
+}
+
+// Puts the finished and proven temporary file in the place of the archive:
+// if the archive is still the file that was read, renamed over it while the
+// lock is held. With -b the archive becomes the backup just before that
+// rename; a backup that cannot be made stops the rewrite with the archive
+// unchanged.
+int InstallTemporaryFile(RewriteFiles* files, const RewritePaths& paths, int* detail) {
     int r = CheckPathNamesArchive(paths.target, detail);
     if (r == 0 && context.makeBackup)
         r = MakeBackup(files->archive, paths, detail);
     if (r != 0)
         return r;
-    io = ReplaceFileAtomically(paths.temp.c_str(), paths.target.c_str());
+    int io = ReplaceFileAtomically(paths.temp.c_str(), paths.target.c_str());
     if (io != 0)
         return Failed(ReplaceFailed, io, detail);
     return 0;
@@ -175,7 +189,11 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles*
     if (r == 0)
         r = WriteNewArchive(&plan, files->archive, files->temp, detail);
     if (r == 0)
-        r = CommitTemporaryFile(files, paths, detail);
+        r = FinishTemporaryFile(files, detail);
+    if (r == 0 && ReadBackNewArchives)
+        r = ReadBackNewArchive(paths.temp.c_str(), plan, detail);
+    if (r == 0)
+        r = InstallTemporaryFile(files, paths, detail);
     FreeRewritePlan(&plan);
     return r;
 }
@@ -185,7 +203,7 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles*
 int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* detail) {
     static char checked[NewTextLimitRelaxed + 1];
     int length = 0;
-    int r = context.commentBuffer[0] != '\0' ? ConvertArchiveComment(checked, &length) : 0;
+    int r = context.endRecord.commentLength > 0 ? ConvertArchiveComment(checked, &length) : 0;
     if (r == 0)
         r = CheckDirectoryEndsBeforeEndRecord();
     if (r == 0)
@@ -206,7 +224,11 @@ int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* deta
             r = Failed(TempFlushFailed, io, detail);
     }
     if (r == 0)
-        r = CommitTemporaryFile(files, paths, detail);
+        r = FinishTemporaryFile(files, detail);
+    if (r == 0 && ReadBackNewArchives)
+        r = ReadBackEndRecord(paths.temp.c_str(), detail);
+    if (r == 0)
+        r = InstallTemporaryFile(files, paths, detail);
     return r;
 }
 

@@ -57,6 +57,7 @@ enum RewriteResult : int {
     RewriteOutOfMemory = 76,  // working storage could not be allocated
     ArchiveBusy = 77,         // another process is rewriting the archive (holds its lock)
     ArchiveChanged = 78,      // the archive is no longer the file that was read
+    NewArchiveMisread = 79,   // the new archive did not read back as it was written
 };
 
 // Longest texts the rewrite stores, in the target encoding, in bytes; with -r
@@ -79,3 +80,8 @@ int RewriteArchiveNames(int entryCount, int* errorDetail);
 // byte copy of the archive. Returns 0, 31 to 35, or 70 to 72 when the
 // comment cannot be stored faithfully (the file is then not opened).
 int RewriteEndRecord(const char* path, int* errorDetail);
+
+// Reads back the end record and comment that RewriteEndRecord wrote at
+// `path`, once the file is flushed: 0, or NewArchiveMisread when the end
+// record search does not find them there as written.
+int ReadBackEndRecord(const char* path, int* errorDetail);

@@ -148,11 +148,14 @@ int PlanName(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
     return StoreUtf8Form(entry->name, arena, &entry->nameUtf8);
 }
 
+// A converted text was stored with at least one byte: its held form can be
+// empty only where the conversion stopped at its first character, and is
+// then no reading of it at all. Checked before an empty text counts as none.
 int PlanComment(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
+    if (record.commentLossy || (record.commentConverted && record.commentLength == 0))
+        return LossyTextRefused;
     if (record.commentLength == 0)
         return 0;
-    if (record.commentLossy)
-        return LossyTextRefused;
     if (!record.commentConverted) {
         return ArenaAppend(arena, record.comment, record.commentLength, &entry->comment);
     }
@@ -326,6 +329,8 @@ int ConvertArchiveComment(char* output, int* length) {
     size_t heldLength = strnlen(held, sizeof context.commentBuffer);
     if (heldLength == sizeof context.commentBuffer)
         return LossyTextRefused;
+    if (heldLength == 0 && context.endRecord.commentLength > 0)
+        return LossyTextRefused;  // stored, but its conversion gave nothing
     if (context.targetEncoding != Utf8) {
         if (heldLength > static_cast<size_t>(CommentLimitOfRun()))
             return TargetTextTooLong;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "archive/context.h"
+#include "archive/records.h"
 
 // A run of bytes in the plan's arena. Offsets, not pointers, since the arena
 // grows by reallocation. Eight bytes: the plan holds five for every entry.
@@ -30,9 +31,11 @@ struct EntryPlan {
     // Filled while the local sections are written.
     uint16_t flags;
     uint32_t localHeaderOffset;
-    ArenaText name;      // the name as it will be stored
-    ArenaText nameUtf8;  // its UTF-8 form, for Unicode Path fields
-    ArenaText comment;   // the entry comment as it will be stored
+    uint16_t localExtraLength;  // of the new local header
+    uint64_t dataLength;        // of the data that follows it
+    ArenaText name;             // the name as it will be stored
+    ArenaText nameUtf8;         // its UTF-8 form, for Unicode Path fields
+    ArenaText comment;          // the entry comment as it will be stored
     ArenaText commentUtf8;
     ArenaText centralExtra;  // the central extra field after the Unicode field rule
 };
@@ -42,6 +45,10 @@ struct RewritePlan {
     EntryPlan* entries;
     ArenaText archiveComment;  // present when the end record has a comment
     TextArena arena;
+    // Filled when the directory and the end record are written.
+    uint64_t directoryOffset;
+    uint64_t endRecordOffset;
+    uint8_t endRecord[EndRecordSize];
 };
 
 // Works out every new text of the archive (entry names, entry comments,

@@ -106,6 +106,61 @@ TEST_F(RewriteCommandLine, OnlyTheArchiveCommentChanges) {
     }
 }
 
+// A text whose conversion stops early (at its first character or later) is
+// held short or empty; a rewrite must refuse it, never store it shorter. Each
+// row's text is a name, an entry comment or the archive comment; an archive
+// comment in the other encoding than the target is read first where the
+// text is not, so that a rewrite is asked for.
+TEST_F(RewriteCommandLine, TextsWhoseConversionStopsAreRefusedAndTheArchiveKept) {
+    if (!HaveRealEncodings())
+        GTEST_SKIP() << "the encodings are not in this build yet";
+    enum Kind { Name, EntryComment, ArchiveComment };
+    const std::string jisX0212 = "\x8F\xA1\xA1\xDF\xF2\x0D\x0A\xC5\xEA";
+    const std::string nul(1, '\0');
+    // A text with a zero byte is not held as UTF-8 or Shift-JIS; as the
+    // archive comment, read first, it makes the archive's encoding UTF-8, so
+    // -c:u has nothing to do (and leaves it as stored).
+    struct Row {
+        const char* label;
+        std::string text;
+        int archiveCommentToUtf8;
+    } rows[] = {
+        {"EUC-JP, JIS X 0212 first", jisX0212, 70},
+        {"EUC-JP, JIS X 0212 later", "\xC5\xEA" + jisX0212, 70},
+        {"UTF-16LE, zero unit later", "\xE5\x65\x2C\x67" + nul + nul + "\x9E\x8A", 0},
+        {"UTF-16BE, zero unit later", "\x65\xE5\x67\x2C" + nul + nul + "\x8A\x9E", 0},
+        {"UTF-8, zero byte first", nul + Utf8Nihon, 0},
+        {"UTF-8, zero byte later", Utf8Nihon + nul + Utf8Kana, 0},
+        {"Shift-JIS, zero byte first", nul + SjisNihon, 0},
+        {"Shift-JIS, zero byte later", SjisNihon + nul + SjisKana, 0},
+    };
+    for (const Row& row : rows) {
+        for (Kind kind : {Name, EntryComment, ArchiveComment}) {
+            for (const std::string target : {"-c:sN", "-c:uN"}) {
+                ZipLayout layout;
+                layout.entries.push_back(Entry(kind == Name ? row.text : "a.txt", "1"));
+                layout.entries.push_back(Entry("b.txt", "2"));
+                if (kind == EntryComment)
+                    layout.entries[1].comment = row.text;
+                // Read first: its encoding is the archive's, so the target differs.
+                layout.comment = kind == ArchiveComment ? row.text
+                                 : target == "-c:sN"    ? Utf8Nihon
+                                                        : SjisNihon;
+                std::string original = BuildZip(layout);
+                std::string archive = dir.Write("t.zip", original);
+                ToolRun run = RunArcpeek({target, archive});
+                std::string what =
+                    std::string(row.label) + ", " + target + ", text kind " + std::to_string(kind);
+                int expected =
+                    kind == ArchiveComment && target == "-c:uN" ? row.archiveCommentToUtf8 : 70;
+                EXPECT_EQ(run.exitCode, expected) << what;
+                EXPECT_EQ(ReadFileBytes(archive), original) << what;
+                EXPECT_EQ(dir.List(), std::vector<std::string>{"t.zip"}) << what;
+            }
+        }
+    }
+}
+
 TEST_F(RewriteCommandLine, ArchivesWithNothingToChangeAreNotTouched) {
     std::string ascii = dir.Write("ascii.zip", BuildZipWithNames({"a.txt", "b.txt"}, "note"));
     std::string sjis = dir.Write("sjis.zip", ShiftJisArchive());

@@ -63,9 +63,14 @@ HeldArchive HeldUtf8CommentOnly() {
     return held;
 }
 
+// What a test does to the new archive once it is written and flushed, as a
+// fault of the writer or of the storage would, before it is read back.
+std::function<void(std::string*)> spoil;
+
 class RewriteSafety : public ::testing::Test {
 public:
     void TearDown() override {
+        spoil = nullptr;
         ObserveFileOperations(nullptr);
         DisarmFileFault();
         ResetArchiveContext();
@@ -839,6 +844,67 @@ TEST_F(RewriteAmongOthers, ASecondProcessRefusesWhileTheRewriteRuns) {
     EXPECT_EQ(dir.List(), std::vector<std::string>{"a.zip"});
 }
 
+// --- The new archive read back before it replaces the archive --------------
+
+std::string spoiledPath;
+bool newArchiveFlushed = false;
+
+void SpoilAfterFlush(FileOperation kind) {
+    if (kind == FileOpFlush) {
+        newArchiveFlushed = true;
+    } else if (kind == FileOpOpen && newArchiveFlushed && spoil) {
+        std::string bytes = ReadFileBytes(spoiledPath);
+        spoil(&bytes);
+        spoil = nullptr;
+        std::ofstream(FsPath(spoiledPath), std::ios::binary | std::ios::trunc) << bytes;
+    }
+}
+
+// Any difference between the new archive and what was planned stops the
+// rewrite with 79 before the backup and the rename: the archive stays as it
+// was, no backup is made and the temporary file goes.
+TEST_F(RewriteSafety, ANewArchiveThatDoesNotReadBackAsWrittenIsNotInstalled) {
+    auto end = [](const std::string& b) { return b.rfind("PK\x05\x06"); };
+    auto directory = [&](const std::string& b) { return GetLe32(b, end(b) + 16); };
+    using Spoil = std::function<void(std::string&)>;
+    const struct {
+        const char* what;
+        bool whole;
+        Spoil change;
+    } rows[] = {
+        {"a local signature", true, [](std::string& b) { b[0] = 'X'; }},
+        {"a local flag", true, [](std::string& b) { b[7] ^= 0x08; }},
+        {"a local size", true, [](std::string& b) { b[18] ^= 0x01; }},
+        {"a local name", true, [](std::string& b) { b[30] ^= 0x01; }},
+        {"a central CRC", true, [&](std::string& b) { b[directory(b) + 16] ^= 0x01; }},
+        {"a central name", true, [&](std::string& b) { b[directory(b) + 46] ^= 0x01; }},
+        {"a central local offset", true, [&](std::string& b) { b[directory(b) + 48 + 42] += 1; }},
+        {"the directory offset", true, [&](std::string& b) { b[end(b) + 16] ^= 0x01; }},
+        {"the entry count", true, [&](std::string& b) { b[end(b) + 8] ^= 0x01; }},
+        {"the archive comment", true, [](std::string& b) { b.back() ^= 0x01; }},
+        {"the last byte lost", true, [](std::string& b) { b.pop_back(); }},
+        {"a byte more", true, [](std::string& b) { b += '\0'; }},
+        {"the comment only: its bytes", false, [](std::string& b) { b.back() ^= 0x01; }},
+        {"the comment only: its length", false, [&](std::string& b) { b[end(b) + 20] ^= 1; }},
+        {"the comment only: a byte more", false, [](std::string& b) { b += '\0'; }},
+    };
+    ObserveFileOperations(SpoilAfterFlush);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ZipLayout layout = row.whole ? TwoUtf8Names() : Utf8CommentOnly();
+        HeldArchive held = row.whole ? HeldTwoUtf8Names() : HeldUtf8CommentOnly();
+        layout.comment = Utf8I;
+        held.comment = SjisI;
+        std::filesystem::remove(dir.File("a.zip.back"));
+        spoiledPath = dir.File("a.zip.temp");
+        newArchiveFlushed = false;
+        spoil = [&](std::string* b) { row.change(*b); };
+        EXPECT_EQ(Rewrite(BuildZip(layout), held, ShiftJis, true), NewArchiveMisread);
+        EXPECT_EQ(spoil, nullptr) << "the new archive was not read back";
+        ExpectUntouched();
+    }
+}
+
 // --- Every file operation failing in turn -----------------------------------
 
 // Which result codes may name a failure of each kind of operation.
@@ -848,13 +914,14 @@ bool CodeNamesOperation(int code, unsigned kind) {
     };
     switch (kind) {
         case FileOpOpen:
-            return in({ArchiveOpenFailed, CommentOnlyOpenFailed, TempFlushFailed, BackupFailed});
+            return in({ArchiveOpenFailed, CommentOnlyOpenFailed, TempFlushFailed, BackupFailed,
+                       NewArchiveMisread});
         case FileOpCreate:
             return in({TempCreateFailed, BackupFailed});
         case FileOpRead:
             return in({LocalHeaderReadFailed, LocalNameReadFailed, LocalExtraReadFailed,
                        DescriptorStartReadFailed, DescriptorCrcReadFailed,
-                       DescriptorSizesReadFailed});
+                       DescriptorSizesReadFailed, NewArchiveMisread});
         case FileOpWrite:
             return in({LocalHeaderWriteFailed, LocalNameWriteFailed, LocalExtraWriteFailed,
                        CentralHeaderWriteFailed, CentralNameWriteFailed, CentralExtraWriteFailed,
@@ -866,13 +933,14 @@ bool CodeNamesOperation(int code, unsigned kind) {
         case FileOpFlush:
             return in({TempFlushFailed, BackupFailed});
         case FileOpSeek:
-            return in({CommentOnlySeekFailed, ArchiveOpenFailed});
+            return in({CommentOnlySeekFailed, ArchiveOpenFailed, NewArchiveMisread});
         case FileOpTruncate:
             return in({CommentOnlyCutFailed});
         case FileOpReplace:
             return in({ReplaceFailed, BackupFailed});
         case FileOpMetadata:
-            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed, ArchiveChanged});
+            return in({ArchiveOpenFailed, ReplaceFailed, BackupFailed, ArchiveChanged,
+                       NewArchiveMisread});
         case FileOpLock:
             return in({ArchiveOpenFailed});
         default:
