@@ -746,16 +746,6 @@ int TakeEndRecords(std::FILE* file, const FoundEndRecord& found, int* errorDetai
     return 0;
 }
 
-// The end record's directory offset is below 1 or its size below 46: both
-// signed 32-bit values without -r, unsigned with it.
-bool DirectoryFieldsBad() {
-    const DirectoryExtent& d = context.directory;
-    if (Relaxed())
-        return d.offset < 1 || d.size < CentralHeaderSize;
-    return AsSigned(static_cast<uint32_t>(d.offset)) < 1 ||
-           AsSigned(static_cast<uint32_t>(d.size)) < static_cast<int32_t>(CentralHeaderSize);
-}
-
 // The headers the walk must find. With -r, an end record that counts 65,535
 // entries without a ZIP64 locator before it counts the headers of the
 // directory: 65,535 or more, as many as the directory holds (writers that
@@ -810,7 +800,8 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         return r;
     if (context.directory.entryCount == 0)
         return 12;
-    const bool badDirectory = DirectoryFieldsBad();
+    const bool badDirectory =
+        !DirectoryFieldsAccepted(context.directory.offset, context.directory.size);
     r = ReadArchiveComment(archive.file, errorDetail);
     if (r != 0)
         return r;
@@ -845,6 +836,13 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
     if (entryCount)
         *entryCount = static_cast<int>(headers);
     return 0;
+}
+
+bool DirectoryFieldsAccepted(uint64_t offset, uint64_t size) {
+    if (Relaxed())
+        return offset >= 1 && size >= CentralHeaderSize;
+    return AsSigned(static_cast<uint32_t>(offset)) >= 1 &&
+           AsSigned(static_cast<uint32_t>(size)) >= static_cast<int32_t>(CentralHeaderSize);
 }
 
 int VersionRefusal(const CentralRecord& header) {

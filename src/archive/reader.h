@@ -66,6 +66,11 @@ int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecor
 // where a system call failed.
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail);
 
+// The reader's check of the directory's place with the run's switches: true
+// when its offset is at least 1 and its size at least 46, both taken as
+// signed 32-bit values without -r, as the unsigned values they are with it.
+bool DirectoryFieldsAccepted(uint64_t offset, uint64_t size);
+
 // The reader's check of a central header's two versions, with the run's
 // switches (-r): 0, or the code it is refused with (92, 93).
 int VersionRefusal(const CentralRecord& header);
