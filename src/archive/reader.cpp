@@ -275,6 +275,7 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     uint8_t* comment = text + EndRecordSize;
     if (!IsNonAsciiText(comment, length)) {
         std::memcpy(context.commentBuffer, comment, length);
+        context.commentBuffer[length] = '\0';
         return 0;
     }
     DecodedText decoded =
