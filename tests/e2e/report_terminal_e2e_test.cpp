@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
 
@@ -175,13 +174,9 @@ TEST(TerminalOutput, RefusalThatRelaxedReadingLiftsNamesTheSwitchOnATerminalOnly
     ToolRun pipe = RunIntoPipe({archive}, "C.UTF-8");
     EXPECT_EQ(pipe.output.find("-r "), std::string::npos) << pipe.output;
     EXPECT_EQ(pipe.output.substr(pipe.output.size() - 3), ")\n\n");
-    EXPECT_EQ(RunOnTerminal({"-r", archive}, "C.UTF-8").exitCode, 0);
-
-    // Refusals that -r does not lift carry no such line.
     scratch.Write("a.zip", "no archive at all");
-    EXPECT_EQ(RunOnTerminal({archive}, "C.UTF-8").output.find("-r "), std::string::npos);
-    // The hint's text, as the tool holds it.
-    EXPECT_EQ(std::string(RelaxedSwitchHint).size(), 54u);
+    EXPECT_EQ(RunOnTerminal({archive}, "C.UTF-8").output.find("-r "), std::string::npos)
+        << "a refusal that -r does not lift";
 }
 
 }  // namespace

@@ -345,10 +345,7 @@ TEST_F(RewriteCommandLine, ExactlySixtyFiveThousandFiveHundredThirtyFiveEntriesR
     layout.zip64End = Zip64EndLayout{};
     const std::string zip64 = BuildZip(layout);
     const std::string archive = dir.Write("full.zip", zip64);
-    for (const char* relaxed : {"-c:uN", "-r"}) {
-        ToolRun run = RunArcpeek({relaxed, "-c:uN", archive});
-        EXPECT_EQ(run.exitCode, 69) << relaxed << run.output;
-    }
+    EXPECT_EQ(RunArcpeek({"-r", "-c:uN", archive}).exitCode, 69);
     EXPECT_EQ(ReadFileBytes(archive), zip64);
 }
 

@@ -28,11 +28,11 @@ void AppendZip64End(std::string& out, const Zip64EndLayout& z, uint64_t count, u
     Append64(out, z.recordSize.value_or(44));
     Append16(out, 45);
     Append16(out, 45);
-    Append32(out, z.diskNumber.value_or(0));
+    Append32(out, 0);
     Append32(out, z.directoryDisk.value_or(0));
     Append64(out, z.diskEntries.value_or(count));
     Append64(out, z.totalEntries.value_or(count));
-    Append64(out, z.directorySize.value_or(size));
+    Append64(out, size);
     Append64(out, z.directoryOffset.value_or(offset));
     Append32(out, 0x07064B50);
     Append32(out, z.locatorDisk.value_or(0));

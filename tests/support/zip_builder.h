@@ -46,11 +46,9 @@ struct ZipEntryLayout {
 struct Zip64EndLayout {
     std::optional<uint32_t> signature;
     std::optional<uint64_t> recordSize;  // default 44
-    std::optional<uint32_t> diskNumber;
     std::optional<uint32_t> directoryDisk;
     std::optional<uint64_t> diskEntries;
     std::optional<uint64_t> totalEntries;
-    std::optional<uint64_t> directorySize;
     std::optional<uint64_t> directoryOffset;
     std::optional<uint32_t> locatorDisk;
     std::optional<uint64_t> recordOffset;  // in the locator

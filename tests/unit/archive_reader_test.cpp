@@ -350,45 +350,29 @@ TEST_F(ReaderTest, RelaxedReadTakesTheZip64EndRecordAfterCheckingIt) {
             EXPECT_EQ(context.directory.offset, directoryOffset) << c.scenario;
         }
     }
-    // Without -r the end record alone is read, as always: a size of
-    // 0xFFFFFFFF is negative.
-    ZipLayout layout;
-    layout.entries = {Entry("a")};
-    layout.directorySize = 0xFFFFFFFF;
-    layout.zip64End = Zip64EndLayout{};
-    ResetArchiveContext();
-    EXPECT_EQ(Read(BuildZip(layout)), 4);
 }
 
 // With -r: the ZIP64 field holds 8 bytes for each header field of
-// 0xFFFFFFFF, in the order uncompressed size, compressed size, offset, then
-// 4 bytes of disk number.
+// 0xFFFFFFFF, in the order uncompressed size, compressed size, offset.
 TEST_F(ReaderTest, RelaxedReadTakesEntryValuesFromTheZip64Field) {
     constexpr uint64_t Big = 0x123456789AULL;
-    struct Case {
-        const char* scenario;
+    constexpr uint32_t M = 0xFFFFFFFF;
+    const std::string timestamp("UT\x01\x00\x01", 5);
+    const struct {
         std::optional<uint32_t> compressed, uncompressed, offset;
         std::string extra;
         int code;
         Zip64Values values;
+    } cases[] = {
+        {M, M, {}, Zip64Field({Big, Big + 1}), 0, {Big, Big + 1, 0, 0}},
+        {{}, {}, M, timestamp + Zip64Field({Big}), 0, {9, 9, Big, 0}},
+        {{}, {}, {}, Zip64Field({Big}), 0, {9, 9, 0, 0}},
+        {M, M, {}, Zip64Field({Big}), Zip64FieldTooShort, {}},
+        {{}, {}, M, timestamp, Zip64FieldTooShort, {}},
+        {M, {}, {}, Zip64Field({Big}).substr(0, 10), Zip64FieldTooShort, {}},
     };
-    const uint32_t M = 0xFFFFFFFF;
-    const std::vector<Case> cases = {
-        {"both sizes", M, M, {}, Zip64Field({Big, Big + 1}), 0, {Big, Big + 1, 0, 0}},
-        {"offset alone, after another field",
-         {},
-         {},
-         M,
-         std::string("UT\x01\x00\x01", 5) + Zip64Field({Big}),
-         0,
-         {9, 9, Big, 0}},
-        {"uncompressed size alone", {}, M, {}, Zip64Field({Big, 7}), 0, {Big, 9, 0, 0}},
-        {"field too short", M, M, {}, Zip64Field({Big}), 99, {}},
-        {"no field", {}, {}, M, "", 99, {}},
-        {"field cut by the extra block", M, {}, {}, Zip64Field({Big}).substr(0, 10), 99, {}},
-        {"no marker, field ignored", {}, {}, {}, Zip64Field({Big}), 0, {9, 9, 0, 0}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Hex(c.extra));
         ZipLayout layout;
         layout.entries = {Entry("a")};  // 9 bytes of data at offset 0
         layout.entries[0].compressedSize = c.compressed;
@@ -397,18 +381,16 @@ TEST_F(ReaderTest, RelaxedReadTakesEntryValuesFromTheZip64Field) {
         layout.entries[0].extra = c.extra;
         ResetArchiveContext();
         context.relaxedVersions = 1;
-        ASSERT_EQ(Read(BuildZip(layout)), c.code) << c.scenario;
+        ASSERT_EQ(Read(BuildZip(layout)), c.code);
         if (c.code != 0)
             continue;
         Zip64Values v = Zip64ValuesOf(context.records[0]);
-        EXPECT_EQ(v.uncompressedSize, c.values.uncompressedSize) << c.scenario;
-        EXPECT_EQ(v.compressedSize, c.values.compressedSize) << c.scenario;
-        EXPECT_EQ(v.localHeaderOffset, c.values.localHeaderOffset) << c.scenario;
-
-        // Without -r the header's values are held, as always.
+        EXPECT_EQ(v.uncompressedSize, c.values.uncompressedSize);
+        EXPECT_EQ(v.compressedSize, c.values.compressedSize);
+        EXPECT_EQ(v.localHeaderOffset, c.values.localHeaderOffset);
         ResetArchiveContext();
-        ASSERT_EQ(Read(BuildZip(layout)), 0) << c.scenario;
-        EXPECT_EQ(context.records[0].hasZip64Values, 0) << c.scenario;
+        ASSERT_EQ(Read(BuildZip(layout)), 0) << "without -r the header's values are held";
+        EXPECT_EQ(context.records[0].hasZip64Values, 0);
     }
 }
 
