@@ -1,7 +1,8 @@
 // Console services on Windows. Standard output in binary mode, so that the
 // bytes arrive as written ("\n" stays "\n"); when it is a console, the
 // Shift-JIS text is shown through WriteConsoleW as UTF-16, readable under any
-// console code page.
+// console code page. A console window that Explorer opened for this process
+// alone is held open at the end until a key is pressed.
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <fcntl.h>

@@ -84,5 +84,7 @@ int RunProgramAndWait(const std::string& path, const std::vector<std::string>& a
     bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
                  GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hProcess);
-    return ended ? static_cast<int>(code) : -1;
+    // Codes from 0x80000000 up are the system's status of a process that was
+    // ended (Ctrl+C gives 0xC000013A), not a code the program chose.
+    return ended && code <= 0x7FFFFFFF ? static_cast<int>(code) : -1;
 }

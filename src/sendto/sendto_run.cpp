@@ -56,7 +56,7 @@ void RunOnArchive(const std::string& arcpeek, const Mode& mode, const std::strin
     arguments.push_back(ArchiveArgument(path));
     int code = RunProgramAndWait(arcpeek, arguments);
     if (code < 0) {
-        ConsoleWrite(CannotStartText);
+        ConsoleWrite(CannotRunText);
         ConsoleWritePath(arcpeek.c_str());
         ConsoleWrite("\n");
     }

@@ -11,10 +11,10 @@ const char* const ListSummaryFormat =
     "A\x8E\xB8\x94s %d \x8C\x8F";
 //  (エラーコード %s)  (18 bytes)
 const char* const FailureCodesFormat = " (\x83G\x83\x89\x81[\x83R\x81[\x83h %s)";
-// arcpeek を起動できませんでした:   (32 bytes)
-const char* const CannotStartText =
-    "arcpeek \x82\xF0\x8BN\x93\xAE\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD"
-    ": ";
+// arcpeek を実行できませんでした:   (32 bytes)
+const char* const CannotRunText =
+    "arcpeek "
+    "\x82\xF0\x8E\xC0\x8Ds\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD: ";
 // アーカイブが指定されていません。エクスプローラーで ZIP ファイルを選び、
 // 右クリックの「送る」から選んでください。  (112 bytes)
 const char* const NoArchiveText =

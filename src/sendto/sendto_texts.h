@@ -8,8 +8,9 @@ extern const char* const ConvertSummaryFormat;
 extern const char* const ListSummaryFormat;
 // " (エラーコード %s)": the exit codes of the failed runs, in order.
 extern const char* const FailureCodesFormat;
-// "arcpeek を起動できませんでした: ", followed by the program's path.
-extern const char* const CannotStartText;
+// "arcpeek を実行できませんでした: ", followed by the program's path: it
+// could not be started, or did not end by itself.
+extern const char* const CannotRunText;
 // "アーカイブが指定されていません。..." with a hint at the Send-to menu.
 extern const char* const NoArchiveText;
 // "「送る」メニューに登録しました: ", followed by the folder.
