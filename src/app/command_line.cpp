@@ -53,7 +53,7 @@ void TakeArchivePath(const char* arg) {
         ConsoleWrite("\n");
         ConsolePrintf(FileNotFoundFormat, PathForDisplay(context.archivePath.c_str()).c_str());
         ConsoleWrite("\n");
-        EndProcess(5);
+        EndRun(5);
     }
 }
 
@@ -99,6 +99,11 @@ void ParseArgument(const char* arg) {
     }
 }
 
+void EndRun(int code) {
+    HoldOwnConsoleWindow(CloseWindowPrompt);
+    EndProcess(code);
+}
+
 void ShowUsageAndExit(int code) {
     ConsoleWrite(context.banner);
     ConsoleWrite("\n");
@@ -106,7 +111,7 @@ void ShowUsageAndExit(int code) {
         size_t width = (i + 1 == UsageShortLine) ? UsageShortLineWidth : UsageLineWidth;
         PrintPaddedLine(UsageLines[i], width);
     }
-    EndProcess(code);
+    EndRun(code);
 }
 
 void PrintErrorLine(int result, int madeByVersion, int errorDetail) {

@@ -10,6 +10,10 @@ extern const char* const FileNotFoundFormat;
 // madeByVersion and errorDetail.
 extern const char* const ErrorLineFormat;
 
+// "\n何かキーを押すとウィンドウを閉じます。": ends a run in a console window
+// that was opened for it alone.
+extern const char* const CloseWindowPrompt;
+
 constexpr size_t UsageLineCount = 34;
 constexpr size_t UsageLineWidth = 78;       // every line is padded to this width
 constexpr size_t UsageShortLine = 29;       // except this one (1-based) ...
