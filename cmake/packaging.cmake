@@ -1,15 +1,22 @@
 # Installation and packages. `cmake --install` puts the tool in bin/ and, on
 # systems with manual pages, its page in share/man/man1/. `cpack` in the build
 # folder makes the package of the platform: on Windows the release archive
-# arcpeek-VERSION-win64.zip (the exe, README and licence in one folder),
+# arcpeek-VERSION-win64.zip (the programs, the Send-to files, the read-mes
+# and the licence in one folder),
 # elsewhere a Debian package (arcpeek_VERSION_ARCH.deb). Settings that belong to one generator
 # carry its prefix (CPACK_DEBIAN_...) or sit in cmake/cpack_options.cmake,
 # which cpack reads with the generator known.
 include(GNUInstallDirs)
 
 if(WIN32)
-  install(TARGETS arcpeek RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  # Beside the tool: the program of the Send-to entries, the two files that
+  # install and remove them, and the Japanese read-me (UTF-8 with a BOM and
+  # CR LF, as Notepad opens it on every Windows 10 and 11).
+  install(TARGETS arcpeek arcpeek-sendto RUNTIME DESTINATION .)
+  file(GLOB ARCPEEK_WINDOWS_FILES ${PROJECT_SOURCE_DIR}/windows/*.cmd
+       ${PROJECT_SOURCE_DIR}/windows/*.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+                ${ARCPEEK_WINDOWS_FILES} DESTINATION .)
   set(CPACK_PACKAGE_FILE_NAME arcpeek-${PROJECT_VERSION}-win64)
 else()
   install(TARGETS arcpeek RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

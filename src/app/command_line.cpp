@@ -54,7 +54,7 @@ void TakeArchivePath(const char* arg) {
         ConsoleWrite("\n");
         ConsolePrintf(FileNotFoundFormat, PathForDisplay(context.archivePath.c_str()).c_str());
         ConsoleWrite("\n");
-        EndProcess(5);
+        EndRun(5);
     }
 }
 
@@ -100,6 +100,11 @@ void ParseArgument(const char* arg) {
     }
 }
 
+void EndRun(int code) {
+    HoldOwnConsoleWindow(CloseWindowPrompt);
+    EndProcess(code);
+}
+
 void ShowUsageAndExit(int code) {
     ConsoleWrite(context.banner);
     ConsoleWrite("\n");
@@ -107,7 +112,7 @@ void ShowUsageAndExit(int code) {
         size_t width = (i + 1 == UsageShortLine) ? UsageShortLineWidth : UsageLineWidth;
         PrintPaddedLine(UsageLines[i], width);
     }
-    EndProcess(code);
+    EndRun(code);
 }
 
 bool RelaxedSwitchReads(int result) {

@@ -8,6 +8,11 @@ void BuildBanner();
 // for -h, bad switches (usage text, codes 1 to 4) and a missing archive (5).
 void ParseArgument(const char* arg);
 
+// Ends the process with `code`. In a console window that was opened for this
+// run alone (started from Explorer), first asks for a key and waits for it,
+// so that the window stays until its text has been read.
+[[noreturn]] void EndRun(int code);
+
 // Prints the banner, an empty line and the usage text, and ends the process.
 [[noreturn]] void ShowUsageAndExit(int code);
 

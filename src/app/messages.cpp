@@ -19,6 +19,13 @@ const char* const RelaxedSwitchHint =
     "C\x83u\x82\xF0\x93\xC7\x82\xDE\x82\xB1\x82\xC6\x82\xAA\x82\xC5\x82\xAB\x82\xDC\x82\xB7\x81"
     "B"
     "\n";
+// \n何かキーを押すとウィンドウを閉じます。  (39 bytes)
+const char* const CloseWindowPrompt =
+    "\n\x89\xBD\x82\xA9\x83L\x81[\x82\xF0\x89\x9F\x82\xB7\x82\xC6\x83"
+    "E\x83"
+    "B\x83\x93\x83h\x83"
+    "E\x82\xF0\x95\xC2\x82\xB6\x82\xDC\x82\xB7\x81"
+    "B";
 // The usage text, line by line without the trailing spaces; null marks a
 // line of spaces only.
 const char* const UsageLines[UsageLineCount] = {

@@ -109,5 +109,5 @@ void RunArcpeek(int argc, char** argv) {
 
     int exitCode = RunArchiveStages();
     FreeArchiveTables();
-    EndProcess(exitCode);
+    EndRun(exitCode);
 }

@@ -1,7 +1,7 @@
-// Console services: the locale, byte output to standard output, and the end
-// of the process. Texts are Shift-JIS bytes. Files and pipes receive them
-// unchanged; a terminal that works in another character set (a UTF-8 locale)
-// receives them converted to that set, so that a person can read them.
+// Console services: the locale, byte output to standard output, the console
+// window that a run owns, and the end of the process. Texts are Shift-JIS bytes. Files and pipes
+// receive them unchanged; a terminal that works in another character set (a UTF-8 locale) receives
+// them converted to that set, so that a person can read them.
 #pragma once
 
 #include <cstddef>
@@ -38,6 +38,20 @@ void RedirectConsoleOutput(std::string* sink);
 #define ARCPEEK_PRINTF_FORMAT
 #endif
 void ConsolePrintf(const char* format, ...) ARCPEEK_PRINTF_FORMAT;
+
+// Writes a path (as the command line gives it) for a person to read: on a
+// Windows console in full, whatever characters it holds; elsewhere as
+// PathForDisplay shows it, so that files and pipes receive Shift-JIS only.
+void ConsoleWritePath(const char* path);
+
+// Keeps a console window that was opened for this run alone from closing
+// before its text can be read: started from Explorer (a drop on the program,
+// a double-click, a shortcut), the run ends by showing `prompt` (Shift-JIS)
+// on that console and waiting for a key. Nothing is shown and nothing waits
+// when the console is shared with other processes (a command prompt), when
+// standard input or output is redirected, or where a program never has a
+// window of its own (POSIX). Standard output receives nothing either way.
+void HoldOwnConsoleWindow(std::string_view prompt);
 
 // Flushes standard output and ends the process with `code`.
 [[noreturn]] void EndProcess(int code);

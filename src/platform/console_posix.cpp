@@ -9,6 +9,7 @@
 
 #include "platform/console.h"
 #include "platform/console_charset.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -83,6 +84,14 @@ void ConsoleWrite(std::string_view bytes) {
         WriteToStandardOutput(bytes);
     }
 }
+
+void ConsoleWritePath(const char* path) {
+    ConsoleWrite(PathForDisplay(path));
+}
+
+// A POSIX program runs in the terminal it was started from, which stays open
+// after it: there is never anything to hold.
+void HoldOwnConsoleWindow(std::string_view) {}
 
 void EndProcess(int code) {
     std::string rest;

@@ -1,7 +1,8 @@
 // Console services on Windows. Standard output in binary mode, so that the
 // bytes arrive as written ("\n" stays "\n"); when it is a console, the
 // Shift-JIS text is shown through WriteConsoleW as UTF-16, readable under any
-// console code page.
+// console code page. A console window that Explorer opened for this process
+// alone is held open at the end until a key is pressed.
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <fcntl.h>
@@ -15,6 +16,8 @@
 
 #include "platform/console.h"
 #include "platform/console_wide.h"
+#include "platform/console_window_win32.h"
+#include "platform/file.h"
 #include "platform/wide_text.h"
 
 namespace {
@@ -44,7 +47,53 @@ void WriteToConsole(const std::wstring& text) {
     }
 }
 
+// A standard handle that is a console: a character device that has a console
+// mode (NUL is a character device without one).
+bool IsConsoleHandle(const ConsoleQueries& system, DWORD which) {
+    HANDLE handle = system.getStdHandle(which);
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           system.getFileType(handle) == FILE_TYPE_CHAR && system.getConsoleMode(handle, &mode);
+}
+
+// Writes a lead byte still held by the transcoder as "?", so that nothing
+// written after it is taken for its trail byte.
+void SettleHeldLeadByte() {
+    if (console && consoleText.heldCount == 1) {
+        WriteToConsole(L"?");
+        consoleText.heldCount = 0;
+    }
+}
+
+// Waits for a key to go down. Keys pressed while the run worked are dropped
+// first, so that the text stays until it has been seen; mouse and focus
+// events do not count.
+void WaitForKey(HANDLE input) {
+    FlushConsoleInputBuffer(input);
+    for (;;) {
+        INPUT_RECORD record;
+        DWORD read = 0;
+        if (!ReadConsoleInputW(input, &record, 1, &read) || read == 0)
+            return;
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown)
+            return;
+    }
+}
+
 }  // namespace
+
+ConsoleQueries SystemConsoleQueries() {
+    return ConsoleQueries{GetStdHandle, GetFileType, GetConsoleMode, GetConsoleProcessList};
+}
+
+bool OwnsConsoleWindow(const ConsoleQueries& system) {
+    if (!IsConsoleHandle(system, STD_INPUT_HANDLE) || !IsConsoleHandle(system, STD_OUTPUT_HANDLE))
+        return false;
+    // Room for two: a count above one is all that matters, and the call
+    // returns the count even when the list does not fit.
+    DWORD processes[2];
+    return system.getConsoleProcessList(processes, 2) == 1;
+}
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     int count = 0;
@@ -86,9 +135,28 @@ void ConsoleWrite(std::string_view bytes) {
     }
 }
 
+void ConsoleWritePath(const char* path) {
+    if (console && !redirectedOutput) {
+        SettleHeldLeadByte();
+        WriteToConsole(WideFromUtf8(path));
+    } else {
+        ConsoleWrite(PathForDisplay(path));
+    }
+}
+
+void HoldOwnConsoleWindow(std::string_view prompt) {
+    if (!console || redirectedOutput || !OwnsConsoleWindow(SystemConsoleQueries()))
+        return;
+    SettleHeldLeadByte();
+    std::wstring text;
+    TranscodeToUtf16(&consoleText, prompt, &text);
+    WriteToConsole(text);
+    SettleHeldLeadByte();
+    WaitForKey(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 void EndProcess(int code) {
-    if (console && consoleText.heldCount == 1)
-        WriteToConsole(L"?");
+    SettleHeldLeadByte();
     std::fflush(stdout);
     std::exit(code);
 }

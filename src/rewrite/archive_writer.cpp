@@ -26,7 +26,6 @@ constexpr uint64_t Zip64DescriptorExcess = 8;
 // that the many small pieces of an archive of small entries (headers, names,
 // extra fields, descriptors, the directory) go in large transfers. Entry data
 // too large to be worth buffering is copied directly.
-constexpr size_t TransferBufferSize = size_t{256} << 10;
 constexpr uint64_t DirectCopyLeast = 256 * 1024;
 uint8_t inputBuffer[TransferBufferSize];
 uint8_t outputBuffer[TransferBufferSize];
@@ -353,6 +352,10 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
 }
 
 }  // namespace
+
+uint8_t* IdleInputBuffer() {
+    return inputBuffer;
+}
 
 void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes) {
     CentralRecord header = *entry.record;

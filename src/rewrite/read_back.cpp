@@ -9,6 +9,7 @@
 #include "archive/records.h"
 #include "platform/file.h"
 #include "platform/fileio.h"
+#include "rewrite/archive_writer.h"
 #include "rewrite/rewrite.h"
 
 namespace {
@@ -18,16 +19,18 @@ namespace {
 // a time) and in small ones where data lies between them (a large entry's
 // bytes are skipped, not read). The file was just written and is still in
 // the page cache.
-constexpr size_t WindowStep = size_t{256} << 10;
-// The longest piece asked for at once: a header with three texts of the
-// longest length the format allows.
+// The window is the writer's idle input buffer. A refill reads at the
+// offset asked for, so the longest piece asked for at once (a header with
+// three texts of the longest length the format allows) always fits.
+constexpr size_t WindowStep = TransferBufferSize;
 constexpr size_t LongestPiece = CentralHeaderSize + 3 * size_t{0xFFFF};
-uint8_t windowBytes[WindowStep + LongestPiece];
+static_assert(LongestPiece <= WindowStep);
 
 struct Window {
+    uint8_t* bytes;  // WindowStep bytes
     FileHandle file;
     uint64_t fileSize;
-    uint64_t start;  // bytes [start, start + length) of the file are at windowBytes
+    uint64_t start;  // bytes [start, start + length) of the file are at `bytes`
     size_t length;
     uint64_t position;  // of the file, where the last read ended
     int* errorDetail;
@@ -62,7 +65,7 @@ const uint8_t* RefillAt(Window* w, uint64_t offset, size_t count, uint64_t reach
     size_t got = 0;
     int io = offset == w->position ? 0 : SeekTo(w->file, offset);
     if (io == 0)
-        io = ReadUpTo(w->file, windowBytes, static_cast<size_t>(wanted), &got);
+        io = ReadUpTo(w->file, w->bytes, static_cast<size_t>(wanted), &got);
     if (io != 0 || got < count) {
         *w->errorDetail = io > 0 ? io : 0;
         w->position = ~uint64_t{0};
@@ -71,7 +74,7 @@ const uint8_t* RefillAt(Window* w, uint64_t offset, size_t count, uint64_t reach
     w->position = offset + got;
     w->start = offset;
     w->length = got;
-    return windowBytes;
+    return w->bytes;
 }
 
 // The file's bytes [offset, offset + count), or null when the file does not
@@ -79,7 +82,7 @@ const uint8_t* RefillAt(Window* w, uint64_t offset, size_t count, uint64_t reach
 // only a refill goes out of line.
 inline const uint8_t* BytesAt(Window* w, uint64_t offset, size_t count, uint64_t reach) {
     if (offset >= w->start && offset + count <= w->start + w->length) [[likely]]
-        return windowBytes + (offset - w->start);
+        return w->bytes + (offset - w->start);
     return RefillAt(w, offset, count, reach);
 }
 
@@ -210,7 +213,7 @@ bool EndRecordReadsBack(Window* w, std::FILE* stream, uint64_t offset, const uin
 }
 
 int OpenNewArchive(const char* path, OpenFile* open, Window* w, int* errorDetail) {
-    *w = Window{FileHandle{}, 0, 0, 0, 0, errorDetail};
+    *w = Window{IdleInputBuffer(), FileHandle{}, 0, 0, 0, 0, errorDetail};
     *errorDetail = 0;
     int io = OpenForReading(path, &open->file);
     if (io == 0)
