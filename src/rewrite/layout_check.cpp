@@ -15,9 +15,10 @@ namespace {
 // precedes the end record; without one it is the true count of an archive of
 // exactly 65,535 entries.
 bool EndRecordIsZip64(const EndRecord& end) {
-    if (context.zip64LocatorPresent)
+    if (end.directorySize == Zip64Marker32 || end.directoryOffset == Zip64Marker32)
         return true;
-    return end.directorySize == Zip64Marker32 || end.directoryOffset == Zip64Marker32;
+    const bool countMarked = end.diskEntries == Zip64Marker16 || end.totalEntries == Zip64Marker16;
+    return countMarked && context.zip64LocatorPresent;
 }
 
 bool RecordIsZip64(const CentralRecord& record) {
