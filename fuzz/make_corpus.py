@@ -65,6 +65,48 @@ def with_descriptors(archive, signed):
     return bytes(out + tail)
 
 
+def zip64_field(*values):
+    """ZIP64 extended information field (0x0001) holding `values`."""
+    return struct.pack("<HH", 0x0001, 8 * len(values)) + b"".join(struct.pack("<Q", v) for v in values)
+
+
+def with_zip64_end(archive):
+    """Puts a ZIP64 end record and its locator before the end record, whose
+    count, directory size and offset become ZIP64 markers."""
+    end = archive.rindex(b"PK\x05\x06")
+    count, size, offset = struct.unpack_from("<xxxxxxxxHxxII", archive, end)
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, offset)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, end, 1)
+    tail = bytearray(archive[end:])
+    struct.pack_into("<HHII", tail, 8, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF)
+    return archive[:end] + record + locator + bytes(tail)
+
+
+def with_zip64_sizes(archive):
+    """Marks the sizes and offset of every central header 0xFFFFFFFF and puts
+    their values in a ZIP64 field in front of its extra field."""
+    end = archive.rindex(b"PK\x05\x06")
+    offset = struct.unpack_from("<I", archive, end + 16)[0]
+    directory = bytearray()
+    p = offset
+    while archive[p:p + 4] == b"PK\x01\x02":
+        head = bytearray(archive[p:p + 46])
+        csize, usize = struct.unpack_from("<II", head, 20)
+        nlen, xlen, clen = struct.unpack_from("<HHH", head, 28)
+        local = struct.unpack_from("<I", head, 42)[0]
+        field = zip64_field(usize, csize, local)
+        struct.pack_into("<II", head, 20, 0xFFFFFFFF, 0xFFFFFFFF)
+        struct.pack_into("<H", head, 30, xlen + len(field))
+        struct.pack_into("<I", head, 42, 0xFFFFFFFF)
+        name = archive[p + 46:p + 46 + nlen]
+        rest = archive[p + 46 + nlen:p + 46 + nlen + xlen + clen]
+        directory += head + name + field + rest
+        p += 46 + nlen + xlen + clen
+    tail = bytearray(archive[end:])
+    struct.pack_into("<I", tail, 12, len(directory))
+    return archive[:offset] + bytes(directory) + bytes(tail)
+
+
 def archives():
     import make_samples
     sample = build_zip(make_samples.sample_entries(), make_samples.ARCHIVE_COMMENT)
@@ -108,6 +150,13 @@ def archives():
                                                 comment=euc_0212)], euc_0212)
     yield "made_by", build_zip([Entry(sjis("版.txt"), b"v", made_by_version=63, made_by_host=3,
                                       needed_version=45, flags=1)])
+    # ZIP64 records, read with -r: an end record and locator, fields in the
+    # central headers, both together, and a name longer than 280 bytes.
+    yield "zip64_end", with_zip64_end(sample)
+    yield "zip64_fields", with_zip64_sizes(sample)
+    yield "zip64_both", with_zip64_end(with_zip64_sizes(
+        build_zip([Entry("写真/" .encode("utf-8") + "夏休み".encode("utf-8") * 20 + b".jpg",
+                         b"jpeg", flags=0x0800)])))
 
 
 def texts(archive):

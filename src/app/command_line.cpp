@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -114,7 +115,28 @@ void ShowUsageAndExit(int code) {
     EndRun(code);
 }
 
+bool RelaxedSwitchReads(int result) {
+    if (context.relaxedVersions)
+        return false;
+    switch (result) {
+        case 8:
+            // Refused for its size alone: the size is checked first.
+            return context.archiveIdentity.size > static_cast<uint64_t>(INT32_MAX);
+        case 82:
+        case 86:
+        case 88:
+        case 89:
+            return true;
+        default:
+            return false;
+    }
+}
+
 void PrintErrorLine(int result, int madeByVersion, int errorDetail) {
     ConsolePrintf(ErrorLineFormat, result, madeByVersion, errorDetail);
+    // Only a person is told: a file or a pipe receives the error line alone,
+    // as it always has.
+    if (RelaxedSwitchReads(result) && ConsoleIsInteractive())
+        ConsoleWrite(RelaxedSwitchHint);
     ConsoleWrite("\n");
 }

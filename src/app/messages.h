@@ -10,6 +10,9 @@ extern const char* const FileNotFoundFormat;
 // madeByVersion and errorDetail.
 extern const char* const ErrorLineFormat;
 
+// "-r を指定すると、このアーカイブを読むことができます。\n": shown on a console
+// after the error line of a refusal that -r lifts.
+extern const char* const RelaxedSwitchHint;
 // "\n何かキーを押すとウィンドウを閉じます。": ends a run in a console window
 // that was opened for it alone.
 extern const char* const CloseWindowPrompt;

@@ -17,7 +17,10 @@ namespace {
 
 void PrepareContextForRead() {
     std::memset(&context.endRecord, 0, sizeof context.endRecord);
-    std::memset(context.commentBuffer, 0, sizeof context.commentBuffer);
+    // The reader terminates the comment it holds; the buffer, large enough
+    // for any comment -r reads, is not cleared whole, so that a listing
+    // touches only the part of it that a comment fills.
+    context.commentBuffer[0] = '\0';
     context.endRecord.commentText = context.commentBuffer;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "jcode/work_areas.h"
+
 ArchiveContext context;
 
 void FreeArchiveTables() {
@@ -23,6 +25,9 @@ void ResetArchiveContext() {
     context.endRecord.commentText = context.commentBuffer;
     std::memset(context.commentBuffer, 0, sizeof context.commentBuffer);
     context.endRecordOffset = 0;
+    context.zip64End = Zip64EndRecord{};
+    context.zip64LocatorPresent = 0;
+    context.directory = DirectoryExtent{};
     std::memset(context.banner, 0, sizeof context.banner);
     context.showDetails = 0;
     context.makeBackup = 0;
@@ -39,4 +44,5 @@ void ResetArchiveContext() {
     context.entryTextNonAscii = 0;
     context.commentLossy = 0;
     context.archiveIdentity = FileIdentity{};
+    AllowLongTexts(false);
 }

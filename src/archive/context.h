@@ -22,9 +22,13 @@ enum NameEncoding : int32_t {
 };
 
 constexpr size_t BannerCapacity = 280;
-constexpr size_t CommentBufferSize = 20480;  // the archive comment in display form
-constexpr size_t EntryNameCapacity = 408;    // a converted name with its zero byte
-constexpr uint16_t StoredNameLimit = 280;    // longest name accepted as stored
+// The archive comment in display form. Without -r a comment of at most 10,216
+// stored bytes is read, and its display form takes at most 20,432 bytes; with
+// -r one of 65,535, whose display form (at most two bytes for every stored
+// byte) takes at most 131,070.
+constexpr size_t CommentBufferSize = 131072;
+constexpr size_t EntryNameCapacity = 408;  // a converted name with its zero byte (without -r)
+constexpr uint16_t StoredNameLimit = 280;  // longest name accepted as stored (without -r)
 // The end record search looks back at most this many bytes before a record.
 constexpr size_t EndRecordLeadSize = 21;
 
@@ -39,6 +43,32 @@ struct EndRecord {
     uint32_t directoryOffset;
     uint16_t commentLength;  // the stored length as read
     char* commentText;       // always designates context.commentBuffer
+};
+
+// The ZIP64 end of central directory record with the locator that points at
+// it, as read with -r where a locator stands right before the end record.
+struct Zip64EndRecord {
+    int present;           // a locator was found; the other fields are read
+    uint64_t offset;       // of the ZIP64 end record, as the locator gives it
+    uint32_t locatorDisk;  // the disk that holds the ZIP64 end record
+    uint32_t diskCount;    // the total number of disks
+    uint32_t signature;
+    uint64_t recordSize;  // bytes of the record after its first 12
+    uint32_t diskNumber;
+    uint32_t directoryDisk;
+    uint64_t diskEntries;
+    uint64_t totalEntries;
+    uint64_t directorySize;
+    uint64_t directoryOffset;
+};
+
+// Where the central directory lies and how many entries it holds, as the
+// reader takes it: the end record's values, or the ZIP64 end record's where
+// -r reads one.
+struct DirectoryExtent {
+    uint64_t entryCount;
+    uint64_t size;
+    uint64_t offset;
 };
 
 // One entry of the central directory: the 46-byte header as stored, then the
@@ -84,6 +114,10 @@ struct CentralRecord {
     // name's zero byte (storedNameApart 1); otherwise the held name is the
     // stored one. StoredNameOf gives it either way.
     uint8_t storedNameApart;
+    // With -r: a size or the local header offset is 0xFFFFFFFF in the header
+    // and its true value stands in the entry's ZIP64 field (0x0001) in
+    // `extra`, which the reader has checked; Zip64ValuesOf gives them.
+    uint8_t hasZip64Values;
     uint16_t storedNameLength;  // the length of the name as stored in the file
 };
 
@@ -122,7 +156,14 @@ struct EntryInfo {
 struct ArchiveContext {
     EndRecord endRecord;
     char commentBuffer[CommentBufferSize];
-    int32_t endRecordOffset;
+    int64_t endRecordOffset;
+    // With -r, the ZIP64 end record where one is read (present 0 otherwise).
+    Zip64EndRecord zip64End;
+    // A ZIP64 end of central directory locator stands right before the end
+    // record (checked without -r too): 0xFFFF and 0xFFFFFFFF in the end record
+    // are ZIP64 markers only then.
+    int zip64LocatorPresent;
+    DirectoryExtent directory;
     // The bytes of the file right before the end record (as many as there
     // are, up to EndRecordLeadSize): a rewrite that changes the comment's
     // length checks with them that the new end record will still be found.
@@ -134,7 +175,10 @@ struct ArchiveContext {
     int showDetails;
     int makeBackup;
     int suppressReport;
-    int relaxedVersions;  // -r: any version made by, any version needed up to 63
+    // -r: any version made by, any version needed up to 63, and everything
+    // else the ZIP format allows: archives of any size, ZIP64 records, any
+    // number of entries, names and comments of up to 65,535 bytes.
+    int relaxedVersions;
     NameEncoding targetEncoding;
     std::string archivePath;
     std::string listPath;
@@ -161,7 +205,8 @@ struct ArchiveContext {
 
 extern ArchiveContext context;
 
-// Returns the context to its process-start state (tables freed, fields zero).
+// Returns the context to its process-start state (tables freed, fields zero,
+// the converters' work areas back at their default length).
 void ResetArchiveContext();
 
 // Frees the four tables in the order pool, order, records, entries; each only

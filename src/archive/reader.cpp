@@ -10,7 +10,9 @@
 #include "archive/context.h"
 #include "archive/records.h"
 #include "archive/text_decoding.h"
+#include "archive/zip64_values.h"
 #include "jcode/detect.h"
+#include "jcode/work_areas.h"
 #include "platform/file.h"
 #include "platform/memory.h"
 
@@ -24,6 +26,15 @@ constexpr size_t NameWorkSize = 640;
 constexpr size_t NameWorkPadding = 8;  // zero bytes behind a name in its work area
 static_assert(StoredNameLimit + NameWorkPadding <= NameWorkSize);
 constexpr int64_t SearchChunkSize = 65536;
+// With -r a name or comment may take all 65,535 bytes its length field
+// allows, in the form the tool holds it too.
+constexpr size_t LongestText = 65535;
+// Without -r, sizes, offsets and lengths are 32-bit signed quantities.
+constexpr int64_t LargestStrictArchive = INT32_MAX;
+
+bool Relaxed() {
+    return context.relaxedVersions != 0;
+}
 
 // An open archive that is closed on every way out of the reader.
 struct OpenArchive {
@@ -99,31 +110,158 @@ int FindHighestSignature(std::FILE* file, int64_t size, int64_t* found, int* err
     return 0;
 }
 
-// Fills endRecord, endRecordOffset and the bytes before the record from the
-// end record search.
-int FindEndRecord(std::FILE* file, int64_t size, int* errorDetail) {
-    FoundEndRecord found;
-    int r = FindEndRecordOf(file, size, &found, errorDetail);
+}  // namespace
+
+// The search from the end of the file in windows of 22 bytes' step: window k
+// starts at size - 22k (only while the start is above 0) and holds up to 64
+// bytes; within the first window that holds a complete end record, the
+// lowest signature is taken. A signature with fewer than 22 bytes behind it
+// is skipped.
+int FindEndRecordOf(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail) {
+    int64_t highest = -1;
+    int r = FindHighestSignature(file, size, &highest, errorDetail);
     if (r != 0)
         return r;
-    context.endRecordOffset = static_cast<int32_t>(found.offset);
-    std::memcpy(context.endRecordLead, found.lead, found.leadLength);
-    context.endRecordLeadLength = found.leadLength;
-    char* commentText = context.endRecord.commentText;
-    context.endRecord = found.record;
-    context.endRecord.commentText = commentText;
+    if (highest < 0)
+        return 8;
+    // The first window that reaches down to the highest signature.
+    int64_t k = (size - highest + 21) / 22;
+    int64_t windowStart = size - 22 * k;
+    if (windowStart <= 0)
+        return 8;
+
+    // The window, and up to EndRecordLeadSize bytes before it, so that the
+    // bytes before the end record are at hand for a rewrite.
+    int64_t readStart = windowStart > static_cast<int64_t>(EndRecordLeadSize)
+                            ? windowStart - static_cast<int64_t>(EndRecordLeadSize)
+                            : 0;
+    size_t lead = static_cast<size_t>(windowStart - readStart);
+    uint8_t bytes[EndRecordLeadSize + 64 + EndRecordSize];
+    uint8_t* window = bytes + lead;
+    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - readStart);
+    errno = 0;
+    int64_t got = ReadAt(file, readStart, bytes, count);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(count)) {
+        *errorDetail = errno;
+        return 11;
+    }
+    size_t position = 0;
+    while (!HasSignature(window + position, EndRecordSignature))
+        ++position;
+    found->offset = windowStart + static_cast<int64_t>(position);
+    size_t before = std::min(lead + position, EndRecordLeadSize);
+    std::memcpy(found->lead, window + position - before, before);
+    found->leadLength = static_cast<uint8_t>(before);
+    found->record.commentText = nullptr;
+    found->zip64LocatorPresent =
+        before >= Zip64LocatorSize &&
+        HasSignature(found->lead + before - Zip64LocatorSize, Zip64LocatorSignature);
+    LoadEndRecord(window + position, &found->record);
     return 0;
 }
 
-// Reads and decodes the archive comment into commentBuffer.
+namespace {
+
+// The checks of the ZIP64 end record against the file, the locator and the
+// end record; each returns 0 or its code.
+int CheckZip64Place(const Zip64EndRecord& z, uint64_t locatorOffset) {
+    if (z.offset > locatorOffset || locatorOffset - z.offset < Zip64EndSize)
+        return Zip64EndOutOfPlace;
+    return 0;
+}
+
+int CheckZip64Record(const Zip64EndRecord& z, uint64_t locatorOffset) {
+    if (z.signature != Zip64EndSignature)
+        return Zip64EndMissing;
+    if (z.recordSize < Zip64EndLeastSize)
+        return Zip64EndTooShort;
+    if (z.diskNumber != 0 || z.directoryDisk != 0)
+        return 91;
+    // The record, with its extensible data, ends at or before the locator;
+    // the directory ends at or before the record.
+    if (z.recordSize > locatorOffset - z.offset - Zip64EndHeadSize)
+        return Zip64EndOutOfPlace;
+    if (z.directorySize > z.offset || z.directoryOffset > z.offset - z.directorySize)
+        return Zip64EndOutOfPlace;
+    return 0;
+}
+
+bool Agrees16(uint16_t value, uint64_t wide) {
+    return value == Zip64Marker16 || value == wide;
+}
+
+bool Agrees32(uint32_t value, uint64_t wide) {
+    return value == Zip64Marker32 || value == wide;
+}
+
+int CheckZip64AgreesWithEnd(const Zip64EndRecord& z, const EndRecord& end) {
+    const bool agree =
+        Agrees16(end.diskNumber, z.diskNumber) && Agrees16(end.directoryDisk, z.directoryDisk) &&
+        Agrees16(end.diskEntries, z.diskEntries) && Agrees16(end.totalEntries, z.totalEntries) &&
+        Agrees32(end.directorySize, z.directorySize) &&
+        Agrees32(end.directoryOffset, z.directoryOffset);
+    return agree ? 0 : Zip64EndDisagrees;
+}
+
+int CheckZip64EntryCount(const Zip64EndRecord& z) {
+    if (z.diskEntries != z.totalEntries || z.diskEntries > z.directorySize / CentralHeaderSize)
+        return Zip64EntryCountImpossible;
+    return 0;
+}
+
+}  // namespace
+
+int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecord* zip64,
+                       int* errorDetail) {
+    *zip64 = Zip64EndRecord{};
+    if (!end.zip64LocatorPresent)
+        return Zip64EndMissing;
+    zip64->present = 1;
+    LoadZip64Locator(end.lead + end.leadLength - Zip64LocatorSize, zip64);
+    if (zip64->locatorDisk != 0 || zip64->diskCount > 1)
+        return 91;
+    const uint64_t locatorOffset = static_cast<uint64_t>(end.offset) - Zip64LocatorSize;
+    int r = CheckZip64Place(*zip64, locatorOffset);
+    if (r != 0)
+        return r;
+    uint8_t bytes[Zip64EndSize];
+    errno = 0;
+    int64_t got = ReadAt(file, static_cast<int64_t>(zip64->offset), bytes, sizeof bytes);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(sizeof bytes)) {
+        *errorDetail = errno;
+        return 11;
+    }
+    LoadZip64EndRecord(bytes, zip64);
+    r = CheckZip64Record(*zip64, locatorOffset);
+    if (r == 0)
+        r = CheckZip64AgreesWithEnd(*zip64, end.record);
+    if (r == 0)
+        r = CheckZip64EntryCount(*zip64);
+    return r;
+}
+
+namespace {
+
+// Reads and decodes the archive comment into commentBuffer. Without -r it
+// goes through the text buffer of TextBufferSize bytes; with -r through one
+// as large as the comment.
 int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     const size_t length = context.endRecord.commentLength;
     if (length == 0)
         return 0;
-    if (length > LongestArchiveComment)
+    if (length > LongestArchiveComment && !Relaxed())
         return ArchiveCommentTooLong;
 
-    uint8_t text[TextBufferSize + TextPadding] = {};
+    std::vector<uint8_t> buffer(std::max(TextBufferSize, EndRecordSize + length) + TextPadding);
+    uint8_t* text = buffer.data();
     errno = 0;
     int64_t got = ReadAt(file, context.endRecordOffset, text, EndRecordSize + length);
     if (got < 0) {
@@ -137,6 +275,7 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     uint8_t* comment = text + EndRecordSize;
     if (!IsNonAsciiText(comment, length)) {
         std::memcpy(context.commentBuffer, comment, length);
+        context.commentBuffer[length] = '\0';
         return 0;
     }
     DecodedText decoded =
@@ -155,7 +294,7 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
 // every entry fits in three times the directory and four terminators each.
 // A run that asks for a rewrite, which has a plan as large to build and the
 // archive to copy, puts speed first; a listing keeps to the memory it fills.
-int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* directory,
+int AllocateTables(size_t count, size_t directorySize, DirectoryWindow* directory,
                    int* errorDetail) {
     errno = 0;
     const TableUse use = context.targetEncoding != Ascii ? TableSpeedFirst : TableMemoryFirst;
@@ -178,6 +317,10 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* direct
         *errorDetail = errno;
         return 16;
     }
+    if (directorySize > SIZE_MAX / 4 - count) {
+        *errorDetail = ENOMEM;
+        return 18;
+    }
     context.poolSize = 3 * directorySize + 4 * static_cast<size_t>(count);
     context.pool = static_cast<char*>(AllocateTable(context.poolSize, use));
     if (!context.pool) {
@@ -187,18 +330,30 @@ int AllocateTables(uint16_t count, size_t directorySize, DirectoryWindow* direct
     return 0;
 }
 
-// True when the directory the end record names lies inside the file.
+// True when the directory lies inside the file.
 bool DirectoryInFile(int64_t fileSize) {
-    const EndRecord& end = context.endRecord;
-    return static_cast<int64_t>(end.directoryOffset) + static_cast<int64_t>(end.directorySize) <=
-           fileSize;
+    const DirectoryExtent& d = context.directory;
+    const uint64_t size = static_cast<uint64_t>(fileSize);
+    return d.size <= size && d.offset <= size - d.size;
+}
+
+// Some writers store the offsets of an archive over 4 GiB modulo 2^32 and
+// write no ZIP64 records: the directory then ends 2^32 * k bytes before the
+// end record rather than right at it. Neither its offsets nor its sizes can
+// be trusted.
+bool DirectoryOffsetWrapped() {
+    const DirectoryExtent& d = context.directory;
+    const uint64_t statedEnd = d.offset + d.size;
+    const uint64_t endRecord = static_cast<uint64_t>(context.endRecordOffset);
+    constexpr uint64_t Wrap = uint64_t{1} << 32;
+    return endRecord > statedEnd && (endRecord - statedEnd) % Wrap == 0;
 }
 
 // Positions the archive at the central directory for the window to read.
 int LoadDirectory(std::FILE* file, DirectoryWindow* directory, int* errorDetail) {
-    const int64_t offset = context.endRecord.directoryOffset;
+    const int64_t offset = static_cast<int64_t>(context.directory.offset);
     errno = 0;
-    if (std::fseek(file, static_cast<long>(offset), SEEK_SET) != 0) {
+    if (!SeekFile(file, offset)) {
         *errorDetail = errno;
         return 19;
     }
@@ -238,6 +393,14 @@ inline int EnsureInWindow(DirectoryWindow* w, size_t position, size_t count, int
     return RefillWindow(w, position, wanted, errorDetail);
 }
 
+// Work copies of a name or comment and of its converted form, for texts
+// longer than the fixed buffers of a run without -r. They grow to the
+// longest text met and are freed with the walk.
+struct LongTextAreas {
+    std::vector<uint8_t> work;
+    std::vector<char> converted;
+};
+
 // The walk over the directory.
 struct Walk {
     DirectoryWindow* window;
@@ -245,6 +408,7 @@ struct Walk {
     size_t position;
     char* poolCursor;
     int* errorDetail;
+    LongTextAreas* longTexts;
 };
 
 // The walk's position in the window; valid until the window next moves.
@@ -302,6 +466,7 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     record->nameLossy = 0;
     record->commentLossy = 0;
     record->storedNameApart = 0;
+    record->hasZip64Values = 0;
     record->storedNameLength = record->nameLength;
 
     entry->madeByVersion = record->madeByVersion;
@@ -341,18 +506,41 @@ char* PlaceInPool(Walk* walk, const void* bytes, size_t length) {
     return placed;
 }
 
+// Decodes a non-ASCII name of `n` bytes into its display form at
+// `converted`. Without -r through the fixed work copy of NameWorkSize bytes
+// into EntryNameCapacity bytes; with -r through work areas sized from the
+// name: a display form takes at most two bytes for every stored byte.
+DecodedText DecodeName(Walk* walk, const uint8_t* stored, size_t n,
+                       char (&fixed)[EntryNameCapacity], char** converted) {
+    // The converters read the name up to its zero bytes; only those behind
+    // it need clearing, not the whole work area.
+    if (!Relaxed()) {
+        uint8_t work[NameWorkSize];
+        std::memcpy(work, stored, n);
+        std::memset(work + n, 0, NameWorkPadding);
+        *converted = fixed;
+        return DecodeNonAsciiText(work, n, stored, fixed, EntryNameCapacity);
+    }
+    LongTextAreas* areas = walk->longTexts;
+    areas->work.resize(std::max(areas->work.size(), n + NameWorkPadding));
+    areas->converted.resize(std::max(areas->converted.size(), 2 * n + 1));
+    std::memcpy(areas->work.data(), stored, n);
+    std::memset(areas->work.data() + n, 0, NameWorkPadding);
+    *converted = areas->converted.data();
+    DecodedText decoded = DecodeNonAsciiText(areas->work.data(), n, stored, *converted, 2 * n + 1);
+    if (decoded.length > LongestText)
+        decoded.tooLong = 1;
+    return decoded;
+}
+
 // Decodes the name into its display form and places it in the pool.
 int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
     const char* text = reinterpret_cast<const char*>(stored);
     size_t length = n;
-    char converted[EntryNameCapacity];
+    char fixed[EntryNameCapacity];
     if (IsNonAsciiText(stored, n)) {
-        // The converters read the name up to its zero bytes; only those
-        // behind it need clearing, not the whole work area.
-        uint8_t work[NameWorkSize];
-        std::memcpy(work, stored, n);
-        std::memset(work + n, 0, NameWorkPadding);
-        DecodedText decoded = DecodeNonAsciiText(work, n, stored, converted, EntryNameCapacity);
+        char* converted = nullptr;
+        DecodedText decoded = DecodeName(walk, stored, n, fixed, &converted);
         if (decoded.tooLong)
             return ConvertedNameTooLong;
         text = converted;
@@ -384,23 +572,42 @@ int TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* r
     return record->extra ? 0 : 83;
 }
 
+// With -r, an entry whose header marks a size, its offset or its disk number
+// as held in its ZIP64 field must have that field, long enough for them.
+int TakeZip64Values(const uint8_t* extra, size_t x, CentralRecord* record) {
+    if (!Relaxed() || !NeedsZip64Values(*record))
+        return 0;
+    Zip64Values values{};
+    if (!ReadZip64Values(*record, extra, x, &values))
+        return Zip64FieldTooShort;
+    record->hasZip64Values = 1;
+    return 0;
+}
+
 // Places the entry comment in the pool: as stored when it is plain, else
-// decoded straight into the pool.
+// decoded straight into the pool. Without -r the comment is copied into the
+// text buffer of TextBufferSize bytes; with -r into a work area as large.
 int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* record) {
     if (c == 0)
         return 0;
-    if (c > LongestEntryComment)
+    if (c > LongestEntryComment && !Relaxed())
         return EntryCommentTooLong;
     if (!IsNonAsciiText(stored, c)) {
         record->comment = PlaceInPool(walk, stored, c);
         return record->comment ? 0 : EntryCommentTooLong;
     }
-    uint8_t text[TextBufferSize + TextPadding];
+    uint8_t fixed[TextBufferSize + TextPadding];
+    uint8_t* text = fixed;
+    if (c > LongestEntryComment) {
+        std::vector<uint8_t>& work = walk->longTexts->work;
+        work.resize(std::max(work.size(), c + TextPadding));
+        text = work.data();
+    }
     std::memcpy(text, stored, c);
     std::memset(text + c, 0, TextPadding);
     char* destination = walk->poolCursor;
     DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, PoolRoom(walk));
-    if (decoded.tooLong)
+    if (decoded.tooLong || decoded.length > LongestText)
         return EntryCommentTooLong;
     record->comment = destination;
     record->commentLength = static_cast<uint16_t>(decoded.length);
@@ -413,7 +620,7 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
 }
 
 // Reads the central header at the walk's position as entry `index`.
-int ReadCentralEntry(Walk* walk, int index) {
+int ReadCentralEntry(Walk* walk, size_t index) {
     if (walk->size - walk->position < CentralHeaderSize)
         return 83;
     int r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize, walk->errorDetail);
@@ -431,7 +638,7 @@ int ReadCentralEntry(Walk* walk, int index) {
     const size_t c = record->commentLength;
     if (n == 0)
         return 81;
-    if (n > StoredNameLimit)
+    if (n > StoredNameLimit && !Relaxed())
         return 82;
     if (CentralHeaderSize + n + x + c > walk->size - walk->position)
         return 83;
@@ -449,6 +656,9 @@ int ReadCentralEntry(Walk* walk, int index) {
     r = TakeExtraField(walk, name + n, x, record);
     if (r != 0)
         return r;
+    r = TakeZip64Values(name + n, x, record);
+    if (r != 0)
+        return r;
     r = TakeComment(walk, name + n + x, c, record);
     if (r != 0)
         return r;
@@ -459,12 +669,23 @@ int ReadCentralEntry(Walk* walk, int index) {
     return 0;
 }
 
+// How many central headers the directory must hold: exactly `count`, or,
+// where the count is taken from the directory, at least `count` and at most
+// `capacity` (the tables' size).
+struct HeaderCount {
+    size_t count;
+    size_t capacity;
+    bool counted;
+};
+
 // Walks the directory header by header; bytes between headers are skipped.
-// The directory must hold exactly diskEntries headers.
-int WalkDirectory(DirectoryWindow* directory, int* errorDetail) {
-    Walk walk{directory, directory->size, 0, context.pool, errorDetail};
-    const int count = context.endRecord.diskEntries;
-    int index = 0;
+// Stores the number of headers read in `found`.
+int WalkDirectory(DirectoryWindow* directory, const HeaderCount& expected, size_t* found,
+                  int* errorDetail) {
+    LongTextAreas longTexts;
+    Walk walk{directory, directory->size, 0, context.pool, errorDetail, &longTexts};
+    const size_t count = expected.capacity;
+    size_t index = 0;
     while (walk.position < walk.size) {
         if (walk.size - walk.position < 4) {
             ++walk.position;
@@ -484,8 +705,9 @@ int WalkDirectory(DirectoryWindow* directory, int* errorDetail) {
             return r;
         ++index;
     }
-    if (index < count)
+    if (index < expected.count)
         return FewerHeadersThanEntries;
+    *found = index;
     return 0;
 }
 
@@ -493,58 +715,65 @@ int32_t AsSigned(uint32_t value) {
     return static_cast<int32_t>(value);
 }
 
-}  // namespace
+// The directory as the end record gives it.
+DirectoryExtent ExtentOfEndRecord(const EndRecord& end) {
+    return DirectoryExtent{end.diskEntries, end.directorySize, end.directoryOffset};
+}
 
-// Finds the end record as a search from the end of the file in windows of
-// 22 bytes' step would: window k starts at size - 22k (only while the start
-// is above 0) and holds up to 64 bytes; within the first window that holds a
-// complete end record, the lowest signature is taken. A signature with fewer
-// than 22 bytes behind it is skipped.
-int FindEndRecordOf(std::FILE* file, int64_t size, FoundEndRecord* found, int* errorDetail) {
-    int64_t highest = -1;
-    int r = FindHighestSignature(file, size, &highest, errorDetail);
+// Takes the end record found into the context, and with -r the ZIP64 end
+// record where a locator precedes it; fills context.directory. Returns 0, or
+// the code of a refused record.
+int TakeEndRecords(std::FILE* file, const FoundEndRecord& found, int* errorDetail) {
+    char* commentText = context.endRecord.commentText;
+    context.endRecord = found.record;
+    context.endRecord.commentText = commentText;
+    context.endRecordOffset = found.offset;
+    std::memcpy(context.endRecordLead, found.lead, found.leadLength);
+    context.endRecordLeadLength = found.leadLength;
+    context.zip64LocatorPresent = found.zip64LocatorPresent;
+
+    const EndRecord& end = context.endRecord;
+    context.directory = ExtentOfEndRecord(end);
+    if (!Relaxed() || !found.zip64LocatorPresent) {
+        if (end.diskNumber != 0 || end.directoryDisk != 0)
+            return 91;
+        return 0;
+    }
+    int r = ReadZip64EndRecord(file, found, &context.zip64End, errorDetail);
     if (r != 0)
         return r;
-    if (highest < 0)
-        return 8;
-    // The first window that reaches down to the highest signature.
-    int64_t k = (size - highest + 21) / 22;
-    int64_t windowStart = size - 22 * k;
-    if (windowStart <= 0)
-        return 8;
-
-    // The window, and up to EndRecordLeadSize bytes before it, so that the
-    // bytes before the end record are at hand for a rewrite.
-    int64_t readStart = windowStart > static_cast<int64_t>(EndRecordLeadSize)
-                            ? windowStart - static_cast<int64_t>(EndRecordLeadSize)
-                            : 0;
-    size_t lead = static_cast<size_t>(windowStart - readStart);
-    uint8_t bytes[EndRecordLeadSize + 64 + EndRecordSize];
-    uint8_t* window = bytes + lead;
-    size_t count = static_cast<size_t>(highest + static_cast<int64_t>(EndRecordSize) - readStart);
-    errno = 0;
-    int64_t got = ReadAt(file, readStart, bytes, count);
-    if (got < 0) {
-        *errorDetail = errno;
-        return 10;
-    }
-    if (got < static_cast<int64_t>(count)) {
-        *errorDetail = errno;
-        return 11;
-    }
-    size_t position = 0;
-    while (!HasSignature(window + position, EndRecordSignature))
-        ++position;
-    found->offset = windowStart + static_cast<int64_t>(position);
-    size_t before = std::min(lead + position, EndRecordLeadSize);
-    std::memcpy(found->lead, window + position - before, before);
-    found->leadLength = static_cast<uint8_t>(before);
-    found->record.commentText = nullptr;
-    LoadEndRecord(window + position, &found->record);
+    const Zip64EndRecord& z = context.zip64End;
+    context.directory = DirectoryExtent{z.diskEntries, z.directorySize, z.directoryOffset};
     return 0;
 }
 
+// The headers the walk must find. With -r, an end record that counts 65,535
+// entries without a ZIP64 locator before it counts the headers of the
+// directory: 65,535 or more, as many as the directory holds (writers that
+// do not write ZIP64 records stop the count there).
+HeaderCount ExpectedHeaders() {
+    const DirectoryExtent& d = context.directory;
+    const bool counted =
+        Relaxed() && !context.zip64LocatorPresent && context.endRecord.diskEntries == Zip64Marker16;
+    if (!counted)
+        return HeaderCount{static_cast<size_t>(d.entryCount), static_cast<size_t>(d.entryCount),
+                           false};
+    const size_t most = static_cast<size_t>(d.size / CentralHeaderSize);
+    return HeaderCount{Zip64Marker16, std::max<size_t>(Zip64Marker16, most), true};
+}
+
+// Tables for more entries than an int counts (each 116 bytes, some 250 GB)
+// are beyond any memory this tool runs in.
+bool TablesFit(const HeaderCount& expected) {
+    return expected.capacity <= static_cast<size_t>(INT32_MAX);
+}
+
+}  // namespace
+
 int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
+    // With -r the converters take every text whole, for the reader and the
+    // rewrite after it.
+    AllowLongTexts(Relaxed());
     OpenArchive archive;
     errno = 0;
     archive.file = OpenForReading(path);
@@ -558,26 +787,29 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         *errorDetail = errno;
         return 7;
     }
-    // Sizes, offsets and lengths are 32-bit signed quantities: archives of
-    // 2 GiB or more are not read.
-    if (size <= static_cast<int64_t>(EndRecordSize) || size > INT32_MAX)
+    // Without -r, sizes, offsets and lengths are 32-bit signed quantities:
+    // archives of 2 GiB or more are not read.
+    if (size <= static_cast<int64_t>(EndRecordSize) || (size > LargestStrictArchive && !Relaxed()))
         return 8;
 
-    int r = FindEndRecord(archive.file, size, errorDetail);
+    FoundEndRecord found{};
+    int r = FindEndRecordOf(archive.file, size, &found, errorDetail);
     if (r != 0)
         return r;
-    const EndRecord& end = context.endRecord;
-    if (end.diskNumber != 0 || end.directoryDisk != 0)
-        return 91;
-    if (end.diskEntries == 0)
+    r = TakeEndRecords(archive.file, found, errorDetail);
+    if (r != 0)
+        return r;
+    if (context.directory.entryCount == 0)
         return 12;
-    const bool badDirectory = AsSigned(end.directoryOffset) < 1 ||
-                              AsSigned(end.directorySize) < static_cast<int32_t>(CentralHeaderSize);
+    const bool badDirectory =
+        !DirectoryFieldsAccepted(context.directory.offset, context.directory.size);
     r = ReadArchiveComment(archive.file, errorDetail);
     if (r != 0)
         return r;
     if (badDirectory)
         return 4;
+    if (Relaxed() && !context.zip64End.present && DirectoryOffsetWrapped())
+        return WrappedOffsets;
 
     // Checked before anything is allocated, so that a forged directory size
     // in a small file does not ask for gigabytes.
@@ -585,19 +817,33 @@ int ReadArchiveDirectory(const char* path, int* entryCount, int* errorDetail) {
         *errorDetail = 0;
         return 20;
     }
+    const HeaderCount expected = ExpectedHeaders();
+    if (!TablesFit(expected)) {
+        *errorDetail = ENOMEM;
+        return 14;
+    }
     DirectoryWindow directory;
-    r = AllocateTables(end.diskEntries, end.directorySize, &directory, errorDetail);
+    r = AllocateTables(expected.capacity, static_cast<size_t>(context.directory.size), &directory,
+                       errorDetail);
     if (r != 0)
         return r;
     r = LoadDirectory(archive.file, &directory, errorDetail);
     if (r != 0)
         return r;
-    r = WalkDirectory(&directory, errorDetail);
+    size_t headers = 0;
+    r = WalkDirectory(&directory, expected, &headers, errorDetail);
     if (r != 0)
         return r;
     if (entryCount)
-        *entryCount = end.diskEntries;
+        *entryCount = static_cast<int>(headers);
     return 0;
+}
+
+bool DirectoryFieldsAccepted(uint64_t offset, uint64_t size) {
+    if (Relaxed())
+        return offset >= 1 && size >= CentralHeaderSize;
+    return AsSigned(static_cast<uint32_t>(offset)) >= 1 &&
+           AsSigned(static_cast<uint32_t>(size)) >= static_cast<int32_t>(CentralHeaderSize);
 }
 
 int VersionRefusal(const CentralRecord& header) {

@@ -22,6 +22,23 @@ void StoreEndRecord(const EndRecord& record, uint8_t* bytes) {
     WriteLe16(bytes + 20, record.commentLength);
 }
 
+void LoadZip64Locator(const uint8_t* bytes, Zip64EndRecord* record) {
+    record->locatorDisk = ReadLe32(bytes + 4);
+    record->offset = ReadLe64(bytes + 8);
+    record->diskCount = ReadLe32(bytes + 16);
+}
+
+void LoadZip64EndRecord(const uint8_t* bytes, Zip64EndRecord* record) {
+    record->signature = ReadLe32(bytes + 0);
+    record->recordSize = ReadLe64(bytes + 4);
+    record->diskNumber = ReadLe32(bytes + 16);
+    record->directoryDisk = ReadLe32(bytes + 20);
+    record->diskEntries = ReadLe64(bytes + 24);
+    record->totalEntries = ReadLe64(bytes + 32);
+    record->directorySize = ReadLe64(bytes + 40);
+    record->directoryOffset = ReadLe64(bytes + 48);
+}
+
 void LoadCentralHeader(const uint8_t* bytes, CentralRecord* record) {
     record->signature = ReadLe32(bytes + 0);
     record->madeByVersion = bytes[4];

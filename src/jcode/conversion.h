@@ -30,9 +30,9 @@ enum ConversionResult : int {
     MissingTrailByte = -464,
     BadEucLeadByte = -466,
     // The converted text does not fit the output or a work area (20479 bytes
-    // or units of text). The converters to Shift-JIS leave their output
-    // zero-terminated but cut, and mark it lossy: it must not be stored.
-    // ShiftJisToUtf8 writes nothing then.
+    // or units of text, more while long texts are allowed: jcode/work_areas.h). The converters to
+    // Shift-JIS leave their output zero-terminated but cut, and mark it lossy: it must not be
+    // stored. ShiftJisToUtf8 writes nothing then.
     TextTooLong = -467,
 };
 

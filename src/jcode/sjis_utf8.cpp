@@ -92,9 +92,9 @@ bool PutCode(TextSink* sink, uint16_t code) {
 // the flags ask for it.
 int FillNarrowWork(const char* source, ConversionFlags flags) {
     if (flags & PrepassMask)
-        return PrepareShiftJis(source, narrowWork, NarrowWorkSize, flags);
-    size_t n = strnlen(source, NarrowWorkSize);
-    if (n > NarrowWorkText)
+        return PrepareShiftJis(source, narrowWork, NarrowWorkLimit() + 1, flags);
+    size_t n = strnlen(source, NarrowWorkLimit() + 1);
+    if (n > NarrowWorkLimit())
         return TextTooLong;
     std::memcpy(narrowWork, source, n + 1);
     return 0;
@@ -165,10 +165,10 @@ int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* 
     // plain and to fit, so that a refusal leaves the output untouched. Every
     // character takes at most three bytes, and three more may be stored past
     // the last one; a run of ASCII is stored eight bytes at a time.
-    static uint8_t gathered[3 * NarrowWorkText + 8];
+    static uint8_t gathered[3 * LongWorkText + 8];
     const uint8_t* text = reinterpret_cast<const uint8_t*>(source);
-    const size_t textLength = strnlen(source, NarrowWorkText + 1);
-    if (textLength > NarrowWorkText)
+    const size_t textLength = strnlen(source, NarrowWorkLimit() + 1);
+    if (textLength > NarrowWorkLimit())
         return NotPlainText;  // longer than a work area holds
     const bool asciiAsIs = CodePage932KeepsAscii();
     size_t total = 0;
@@ -254,7 +254,8 @@ int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* lengt
     size_t units = 0;
     bool replaced = false;
     // Every character is one unit, so the units always fit.
-    CodePage932ToUtf16Cached(narrowWork, narrowLength, wideWork, WideWorkSize, &units, &replaced);
+    CodePage932ToUtf16Cached(narrowWork, narrowLength, wideWork, WideWorkLimit() + 1, &units,
+                             &replaced);
     if (!output) {
         size_t characters = 0;
         int fault = ValidateNarrowWork(flags, &characters);

@@ -25,7 +25,7 @@ ConversionFlags WithDefaultFlags(ConversionFlags flags);
 // Without `output` (null): measures and validates; `length` receives the
 // UTF-8 size of the valid text (or of the characters before a fault) and the
 // result is 0 or the fault's code.
-// TextTooLong: the text outgrows a work area (20479 bytes after the pre-pass)
+// TextTooLong: the text outgrows a work area (20479 bytes after the pre-pass by default)
 // or `capacity`. Every negative result leaves `output` and `length` untouched,
 // except the faults of the measuring walk, which store the size before them.
 int ShiftJisToUtf8(const char* source, char* output, size_t capacity, int* length,

@@ -103,7 +103,7 @@ inline void AppendUnit(WideText* text, char16_t u) {
         *last = Unrepresentable;
         return;
     }
-    if (text->count == WideWorkText) {
+    if (text->count == WideWorkLimit()) {
         text->full = true;
         return;
     }
@@ -146,7 +146,7 @@ int WideTextToShiftJis(const WideText& text, bool malformed, char* output, size_
                        ConversionFlags flags, int* lossy) {
     size_t length = 0;
     bool replaced = false;
-    int converted = Utf16ToCodePage932Cached(wideWork, text.count, narrowWork, NarrowWorkText,
+    int converted = Utf16ToCodePage932Cached(wideWork, text.count, narrowWork, NarrowWorkLimit(),
                                              &length, &replaced);
     TextSink sink = MakeTextSink(output, capacity);
     CopyWithNewlines(length, SelectNewlineForm(flags), &sink);
@@ -180,13 +180,13 @@ inline size_t PutPlainForm(char16_t unit, uint8_t* out) {
 // the same bytes for it. Returns false, with `output` partly written, for
 // any other text; the general path then writes it again.
 bool Utf8ToShiftJisPlain(const uint8_t* bytes, size_t n, char* output, size_t capacity) {
-    if (n > WideWorkText || capacity == 0)
+    if (n > WideWorkLimit() || capacity == 0)
         return false;
     uint8_t* const start = reinterpret_cast<uint8_t*>(output);
     uint8_t* out = start;
     // The bytes that fit both the work area of the general path and the
     // output before its terminator.
-    const size_t room = std::min(capacity - 1, NarrowWorkText);
+    const size_t room = std::min(capacity - 1, NarrowWorkLimit());
     size_t i = 0;
     while (i < n) {
         if (static_cast<size_t>(out - start) + 2 > room)
@@ -286,7 +286,7 @@ int Utf8ToShiftJis(const char* source, char* output, size_t capacity, Conversion
     while (i < n && !text.full) {
         if (bytes[i] < 0x80) {
             // One byte, never zero before the end, never joined or varied.
-            if (text.count == WideWorkText) {
+            if (text.count == WideWorkLimit()) {
                 text.full = true;
                 break;
             }

@@ -34,7 +34,7 @@ int EncodeUtf8Char(uint16_t unit, uint8_t* out, int* length);
 // Converts zero-unit-terminated UTF-16LE bytes at `source` into Shift-JIS
 // with the newline rule of `flags`. `output` holds `capacity` bytes; the
 // result is 0, or TextTooLong when the text had to be cut (it outgrew
-// `capacity`, or the 20479 units or bytes of the work areas). The output is
+// `capacity`, or the work areas: 20479 units or bytes by default). The output is
 // zero-terminated in every case (unless `capacity` is 0) and never cut inside
 // a character. `lossy`, if given, is set to 1 when a character was replaced or
 // the text was cut, else to 0.

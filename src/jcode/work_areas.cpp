@@ -1,4 +1,9 @@
 #include "jcode/work_areas.h"
 
-char narrowWork[NarrowWorkSize];
-char16_t wideWork[WideWorkSize];
+char narrowWork[LongWorkSize];
+char16_t wideWork[LongWorkSize];
+bool longTextsAllowed = false;
+
+void AllowLongTexts(bool allow) {
+    longTextsAllowed = allow;
+}

@@ -22,6 +22,11 @@ void SelectJapaneseLocale();
 // for a terminal as described above.
 void ConsoleWrite(std::string_view bytes);
 
+// True when standard output is a terminal (POSIX) or a console window
+// (Windows), and ConsoleWrite is not redirected: a person reads what is
+// written. False for a file or a pipe.
+bool ConsoleIsInteractive();
+
 // For tests: while `sink` is not null, ConsoleWrite appends the bytes to it,
 // unconverted, instead of writing them. Null restores standard output.
 void RedirectConsoleOutput(std::string* sink);

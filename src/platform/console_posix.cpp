@@ -65,6 +65,10 @@ void SelectJapaneseLocale() {
     PrepareTerminalOutput(localeSelected);
 }
 
+bool ConsoleIsInteractive() {
+    return redirectedOutput == nullptr && ::isatty(STDOUT_FILENO) == 1;
+}
+
 void RedirectConsoleOutput(std::string* sink) {
     redirectedOutput = sink;
 }

@@ -115,6 +115,10 @@ void SelectJapaneseLocale() {
         console = output;
 }
 
+bool ConsoleIsInteractive() {
+    return redirectedOutput == nullptr && console != nullptr;
+}
+
 void RedirectConsoleOutput(std::string* sink) {
     redirectedOutput = sink;
 }

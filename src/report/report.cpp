@@ -26,7 +26,7 @@ bool ListPathIsArchive() {
 
 }  // namespace
 
-char* FormatThousands(uint32_t value, char* buffer, int withSeparators) {
+char* FormatThousands(uint64_t value, char* buffer, int withSeparators) {
     char reversed[ThousandsCapacity];
     size_t length = 0;
     int digits = 0;

@@ -13,8 +13,8 @@ enum ListFileResult : int {
     ListFileIsArchive = 23,   // the path names the archive itself, which is left untouched
 };
 
-// Room FormatThousands needs: "4,294,967,295" and its zero byte.
-constexpr size_t ThousandsCapacity = 14;
+// Room FormatThousands needs: "18,446,744,073,709,551,615" and its zero byte.
+constexpr size_t ThousandsCapacity = 27;
 
 // Writes the console report of `entryCount` entries; the caller has printed
 // the banner just before.
@@ -24,6 +24,7 @@ void PrintReport(int entryCount);
 // ListFileResult; errorDetail then receives errno where a system call failed.
 int WriteListFile(int entryCount, int* errorDetail);
 
-// Renders `value` in decimal into `buffer` (at least 14 bytes), with a ","
-// between groups of three digits when `withSeparators` is 1; returns buffer.
-char* FormatThousands(uint32_t value, char* buffer, int withSeparators);
+// Renders `value` in decimal into `buffer` (at least ThousandsCapacity
+// bytes), with a "," between groups of three digits when `withSeparators` is
+// 1; returns buffer.
+char* FormatThousands(uint64_t value, char* buffer, int withSeparators);

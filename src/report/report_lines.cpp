@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/zip64_values.h"
 #include "report/report.h"
 #include "report/report_texts.h"
 
@@ -44,6 +45,12 @@ void AppendRightAligned(std::string* out, const char* text, size_t width) {
 
 // "%d".
 void AppendInt(std::string* out, long long value) {
+    char digits[24];
+    std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
+    out->append(digits, static_cast<size_t>(r.ptr - digits));
+}
+
+void AppendUnsigned(std::string* out, uint64_t value) {
     char digits[24];
     std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, value);
     out->append(digits, static_cast<size_t>(r.ptr - digits));
@@ -191,11 +198,14 @@ void AppendDetailBlock(std::string* out, int entryCount, const char* lineEnd) {
 void AppendListingRow(std::string* out, const CentralRecord& record, const EntryInfo& entry) {
     if (AppendUsualListingRow(out, record, entry))
         return;
+    // A record with ZIP64 values holds 0xFFFFFFFF for a size, so it always
+    // comes here.
+    const Zip64Values values = Zip64ValuesOf(record);
     char compressed[ThousandsCapacity];
     char uncompressed[ThousandsCapacity];
     char date[DateTextCapacity];
-    FormatThousands(record.compressedSize, compressed, 1);
-    FormatThousands(record.uncompressedSize, uncompressed, 1);
+    FormatThousands(values.compressedSize, compressed, 1);
+    FormatThousands(values.uncompressedSize, uncompressed, 1);
     FormatEntryDate(entry, date);
     AppendLeftAligned(out, NameOf(record), NameColumnWidth);
     AppendRightAligned(out, compressed, SizeColumnWidth);
@@ -211,9 +221,16 @@ void AppendListFileLine(std::string* out, const CentralRecord& record, const Ent
     FormatEntryDate(entry, date);
     out->append(NameOf(record));
     out->push_back(',');
-    AppendInt(out, static_cast<int32_t>(record.compressedSize));
-    out->push_back(',');
-    AppendInt(out, static_cast<int32_t>(record.uncompressedSize));
+    if (context.relaxedVersions) {
+        const Zip64Values values = Zip64ValuesOf(record);
+        AppendUnsigned(out, values.compressedSize);
+        out->push_back(',');
+        AppendUnsigned(out, values.uncompressedSize);
+    } else {
+        AppendInt(out, static_cast<int32_t>(record.compressedSize));
+        out->push_back(',');
+        AppendInt(out, static_cast<int32_t>(record.uncompressedSize));
+    }
     out->push_back(',');
     out->append(date);
     out->push_back(',');

@@ -25,5 +25,6 @@ void AppendDetailBlock(std::string* out, int entryCount, const char* lineEnd);
 void AppendListingRow(std::string* out, const CentralRecord& record, const EntryInfo& entry);
 
 // Appends one comma-separated line of the list file, ended by CR LF. The sizes
-// are printed as signed 32-bit numbers.
+// are printed as signed 32-bit numbers, or with -r as the unsigned values they
+// are (64-bit where the entry's ZIP64 field holds them).
 void AppendListFileLine(std::string* out, const CentralRecord& record, const EntryInfo& entry);

@@ -14,7 +14,7 @@
 
 namespace {
 
-char commentOutput[NewCommentLimit + 1];
+char commentOutput[NewTextLimitRelaxed + 1];
 // What RewriteEndRecord last wrote, for its read-back.
 uint8_t writtenRecord[EndRecordSize];
 int writtenCommentLength = -1;

@@ -11,12 +11,14 @@
 
 namespace {
 
-constexpr uint32_t Zip64Marker32 = 0xFFFFFFFFu;
-constexpr uint16_t Zip64Marker16 = 0xFFFFu;
-
+// An entry count of 65,535 is a ZIP64 marker only when a ZIP64 locator
+// precedes the end record; without one it is the true count of an archive of
+// exactly 65,535 entries.
 bool EndRecordIsZip64(const EndRecord& end) {
-    return end.diskEntries == Zip64Marker16 || end.totalEntries == Zip64Marker16 ||
-           end.directorySize == Zip64Marker32 || end.directoryOffset == Zip64Marker32;
+    if (end.directorySize == Zip64Marker32 || end.directoryOffset == Zip64Marker32)
+        return true;
+    const bool countMarked = end.diskEntries == Zip64Marker16 || end.totalEntries == Zip64Marker16;
+    return countMarked && context.zip64LocatorPresent;
 }
 
 bool RecordIsZip64(const CentralRecord& record) {
@@ -47,7 +49,8 @@ bool OffsetsTileFromStart(int entryCount) {
 }  // namespace
 
 int CheckDirectoryLayout(int entryCount) {
-    if (EndRecordIsZip64(context.endRecord))
+    // More entries than the end record can count need ZIP64 records.
+    if (EndRecordIsZip64(context.endRecord) || entryCount > Zip64Marker16)
         return Zip64Unsupported;
     for (int i = 0; i < entryCount; ++i) {
         if (RecordIsZip64(*context.order[i]))

@@ -202,8 +202,7 @@ bool EndRecordReadsBack(Window* w, std::FILE* stream, uint64_t offset, const uin
     }
     const EndRecord& end = found.record;
     if (end.diskNumber != 0 || end.directoryDisk != 0 || end.diskEntries == 0 ||
-        static_cast<int32_t>(end.directoryOffset) < 1 ||
-        static_cast<int32_t>(end.directorySize) < static_cast<int32_t>(CentralHeaderSize) ||
+        !DirectoryFieldsAccepted(end.directoryOffset, end.directorySize) ||
         uint64_t{end.directoryOffset} + end.directorySize > offset) {
         return false;
     }

@@ -201,7 +201,7 @@ int RewriteWholeArchive(int entryCount, const RewritePaths& paths, RewriteFiles*
 // Only the archive comment changes: a copy of the archive gets a new end
 // record and comment.
 int RewriteCommentOnly(const RewritePaths& paths, RewriteFiles* files, int* detail) {
-    static char checked[NewCommentLimit + 1];
+    static char checked[NewTextLimitRelaxed + 1];
     int length = 0;
     int r = context.endRecord.commentLength > 0 ? ConvertArchiveComment(checked, &length) : 0;
     if (r == 0)

@@ -60,9 +60,16 @@ enum RewriteResult : int {
     NewArchiveMisread = 79,   // the new archive did not read back as it was written
 };
 
-// Longest texts the rewrite stores, in the target encoding, in bytes.
+// Longest texts the rewrite stores, in the target encoding, in bytes; with -r
+// every text may take the 65,535 bytes its length field allows.
 constexpr int NewNameLimit = 639;
 constexpr int NewCommentLimit = 20479;
+constexpr int NewTextLimitRelaxed = 65535;
+
+// The limits of this run: NewNameLimit and NewCommentLimit, or with -r
+// NewTextLimitRelaxed for both.
+int NameLimitOfRun();
+int CommentLimitOfRun();
 
 // Rewrites the archive named by context.archivePath. Expects context.order
 // sorted by localHeaderOffset. Returns 0 or a RewriteResult; errorDetail

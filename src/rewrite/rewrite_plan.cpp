@@ -15,9 +15,11 @@
 
 namespace {
 
-// One converted text at a time: the longest comment with its zero byte.
-constexpr size_t ScratchSize = NewCommentLimit + 1;
+// One converted text at a time: the longest text with its zero byte.
+constexpr size_t ScratchSize = NewTextLimitRelaxed + 1;
 char scratch[ScratchSize];
+// The UTF-8 form of a stored Shift-JIS text: up to three bytes for two.
+constexpr size_t Utf8FormSize = 3 * (ScratchSize / 2) + 2;
 
 constexpr size_t ArenaStep = 65536;
 
@@ -55,7 +57,7 @@ int ArenaAppend(TextArena* arena, const void* bytes, size_t length, ArenaText* t
 // from empty.
 void ReserveArenaForTexts(int entryCount, TextArena* arena) {
     const size_t headers = static_cast<size_t>(entryCount) * CentralHeaderSize;
-    const size_t directory = context.endRecord.directorySize;
+    const size_t directory = static_cast<size_t>(context.directory.size);
     const size_t room = directory > headers ? 2 * (directory - headers) : 0;
     if (room < ArenaStep)
         return;
@@ -123,7 +125,7 @@ int StoreUtf8Form(ArenaText stored, TextArena* arena, ArenaText* utf8) {
     }
     std::memcpy(scratch, arena->bytes + stored.at, stored.length);
     scratch[stored.length] = '\0';
-    static char converted[ScratchSize];
+    static char converted[Utf8FormSize];
     int length = 0;
     if (HeldTextToUtf8(scratch, converted, sizeof converted, &length) < 0) {
         *utf8 = ArenaText{0, 0, 0};
@@ -138,7 +140,7 @@ int PlanName(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
     if (!record.nameConverted)
         return ArenaAppend(arena, record.name, record.nameLength, &entry->name);
     entry->nameChanges = 1;
-    int r = StoreTargetText(record.name, record.nameLength, NewNameLimit, arena, &entry->name);
+    int r = StoreTargetText(record.name, record.nameLength, NameLimitOfRun(), arena, &entry->name);
     if (r != 0)
         return r;
     if (entry->name.length == 0)
@@ -158,7 +160,7 @@ int PlanComment(const CentralRecord& record, EntryPlan* entry, TextArena* arena)
         return ArenaAppend(arena, record.comment, record.commentLength, &entry->comment);
     }
     entry->commentChanges = 1;
-    int r = StoreTargetText(record.comment, record.commentLength, NewCommentLimit, arena,
+    int r = StoreTargetText(record.comment, record.commentLength, CommentLimitOfRun(), arena,
                             &entry->comment);
     if (r != 0)
         return r;
@@ -308,6 +310,14 @@ int PlanArchiveComment(RewritePlan* plan) {
 
 }  // namespace
 
+int NameLimitOfRun() {
+    return context.relaxedVersions ? NewTextLimitRelaxed : NewNameLimit;
+}
+
+int CommentLimitOfRun() {
+    return context.relaxedVersions ? NewTextLimitRelaxed : NewCommentLimit;
+}
+
 const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text) {
     return plan.arena.bytes + text.at;
 }
@@ -322,13 +332,13 @@ int ConvertArchiveComment(char* output, int* length) {
     if (heldLength == 0 && context.endRecord.commentLength > 0)
         return LossyTextRefused;  // stored, but its conversion gave nothing
     if (context.targetEncoding != Utf8) {
-        if (heldLength > static_cast<size_t>(NewCommentLimit))
+        if (heldLength > static_cast<size_t>(CommentLimitOfRun()))
             return TargetTextTooLong;
         std::memcpy(output, held, heldLength + 1);
         *length = static_cast<int>(heldLength);
         return 0;
     }
-    int r = HeldTextToUtf8(held, output, static_cast<size_t>(NewCommentLimit) + 1, length);
+    int r = HeldTextToUtf8(held, output, static_cast<size_t>(CommentLimitOfRun()) + 1, length);
     if (r == TextTooLong)
         return TargetTextTooLong;
     if (r < 0)

@@ -66,6 +66,6 @@ void FreeRewritePlan(RewritePlan* plan);
 const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text);
 
 // Converts the archive comment (context.commentBuffer) to the target into
-// `output` (room for NewCommentLimit + 1 bytes), checking it as
+// `output` (room for NewTextLimitRelaxed + 1 bytes), checking it as
 // BuildRewritePlan checks texts. Returns 0 or 70 to 72.
 int ConvertArchiveComment(char* output, int* length);

@@ -17,7 +17,7 @@ import tempfile
 
 # Every way of running the tool whose results must agree: listings, the list
 # file, rewrites to Shift-JIS and UTF-8 (comment-only ones included, on the
-# archives whose names are ASCII) and the backup.
+# archives whose names are ASCII), the backup, and reading with -r.
 MODES = [
     [],
     ["-a"],
@@ -27,6 +27,7 @@ MODES = [
     ["-c:u"],
     ["-c:sN", "-b"],
     ["-a", "-c:uN", "-b", "-f:list.csv"],
+    ["-r", "-a", "-c:sN", "-f:list.csv"],
 ]
 
 

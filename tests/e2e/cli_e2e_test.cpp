@@ -24,6 +24,8 @@
 namespace {
 
 const std::string Banner = ExpectedBanner;
+// The reader's refusal of offsets wrapped modulo 2^32 (archive/reader.h).
+constexpr int WrappedOffsetsCode = 100;
 
 std::string UsageText() {
     std::string text;
@@ -456,6 +458,96 @@ TEST_F(CommandLine, EndRecordSearch) {
         ToolRun run = RunArcpeek({"-f:" + scratch.File("list.txt"), archive});
         EXPECT_EQ(run.exitCode, c.code);
     }
+}
+
+// An archive of one stored entry of `dataSize` bytes over a hole in the file:
+// the local header, the hole, then the directory and the end records. With
+// `zip64` the sizes and the directory offset stand in ZIP64 records; without,
+// they are stored modulo 2^32, as some writers do past 4 GiB.
+std::string WriteSparseArchive(const ScratchDir& scratch, uint64_t dataSize, bool zip64) {
+    ZipEntryLayout e;
+    e.name = "video.mp4";
+    e.compressedSize = e.uncompressedSize = zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(dataSize);
+    e.crc32 = 0;
+    if (zip64)
+        e.extra = Zip64Field({dataSize, dataSize});
+    ZipLayout local;
+    local.entries = {e};
+    const std::string head = BuildZip(local).substr(0, 30 + e.name.size() + e.extra.size());
+    const uint64_t directoryOffset = head.size() + dataSize;
+    ZipLayout tail;
+    tail.withLocalSections = false;
+    tail.entries = {e};
+    tail.entries[0].localHeaderOffset = 0;
+    tail.directoryOffset = zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(directoryOffset);
+    if (zip64) {
+        tail.zip64End = Zip64EndLayout{};
+        tail.zip64End->directoryOffset = directoryOffset;
+        tail.zip64End->recordOffset = directoryOffset + 46 + e.name.size() + e.extra.size();
+    }
+    const std::string path = scratch.Write("big.zip", head);
+    std::filesystem::resize_file(FsPath(path), directoryOffset);
+    std::ofstream(FsPath(path), std::ios::binary | std::ios::app) << BuildZip(tail);
+    return path;
+}
+
+TEST_F(CommandLine, RelaxedSwitchReadsArchivesOfAnySizeUnlessTheirOffsetsWrapped) {
+    const struct {
+        uint64_t size;
+        bool zip64;
+        int code;
+        std::string listed;
+    } cases[] = {
+        {2684354560u, false, 0, "video.mp4,2684354560,2684354560,2013/02/03 12:00:00,"},
+        {5368709120u, true, 0, "video.mp4,5368709120,5368709120,2013/02/03 12:00:00,"},
+        {5368709120u, false, WrappedOffsetsCode, ""},
+    };
+    const std::string list = scratch.File("list.csv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.size) + (c.zip64 ? " with ZIP64" : ""));
+        const std::string archive = WriteSparseArchive(scratch, c.size, c.zip64);
+        EXPECT_EQ(RunArcpeek({archive}).output, Banner + ErrorLine(8, 0, 0)) << "without -r";
+        ToolRun run = RunArcpeek({"-r", "-f:" + list, archive});
+        EXPECT_EQ(run.exitCode, c.code);
+        if (c.code != 0) {
+            EXPECT_EQ(run.output, Banner + ErrorLine(c.code, 0, 0));
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(list).substr(0, c.listed.size()), c.listed);
+        ToolRun listing = RunArcpeek({"-r", archive});
+        const std::string size = c.zip64 ? " 5,368,709,120" : " 2,684,354,560";
+        EXPECT_NE(listing.output.find(size + size + " 2013"), std::string::npos) << listing.output;
+    }
+}
+
+// What a UTF-8 rewrite may write (a name of 280 Shift-JIS bytes grows to 420,
+// a comment of 10,238 to 15,357) the strict read refuses; -r reads it back
+// and stores it in Shift-JIS again, byte for byte as it was.
+TEST_F(CommandLine, RelaxedSwitchReadsWhatAUtf8RewriteWrites) {
+    std::string name;
+    std::string comment;
+    for (int i = 0; i < 140; ++i)
+        name += "\x8E\xCA";  // 写
+    for (int i = 0; i < 5119; ++i)
+        comment += "\x90\x5E";  // 真
+    ZipLayout layout;
+    layout.entries.resize(1);
+    layout.entries[0].name = name;
+    layout.entries[0].comment = comment;
+    layout.entries[0].data = "photo";
+    const std::string original = BuildZip(layout);
+    const std::string archive = scratch.Write("a.zip", original);
+    ASSERT_EQ(RunArcpeek({"-c:uN", archive}).exitCode, 0);
+    EXPECT_EQ(RunArcpeek({archive}).exitCode, 82);
+    layout.entries[0].name = "a";
+    layout.entries[0].comment = comment + comment;
+    EXPECT_EQ(RunArcpeek({scratch.Write("b.zip", BuildZip(layout))}).exitCode, 88);
+
+    const std::string list = scratch.File("list.csv");
+    EXPECT_EQ(RunArcpeek({"-r", "-f:" + list, archive}).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(list).substr(0, name.size() + 1), name + ",");
+    EXPECT_EQ(RunArcpeek({"-r", "-c:sN", archive}).exitCode, 0);
+    EXPECT_EQ(Hex(ReadFileBytes(archive)), Hex(original));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support/tool_run.h"
+#include "support/zip_builder.h"
 
 namespace {
 
@@ -156,6 +157,26 @@ TEST(TerminalOutput, ListingOfTheSampleReadsAsJapanese) {
               std::string::npos)
         << "写真/夏休み.txt in Shift-JIS";
     EXPECT_EQ(pipe.output.find("写真"), std::string::npos);
+}
+
+// A refusal that -r lifts says so on a terminal, in one more line after the
+// error line; a pipe receives the error line alone, as it always has.
+TEST(TerminalOutput, RefusalThatRelaxedReadingLiftsNamesTheSwitchOnATerminalOnly) {
+    if (std::string why = WhyNoPseudoTerminal(); !why.empty())
+        GTEST_SKIP() << why;
+    ScratchDir scratch;
+    const std::string archive = scratch.Write("a.zip", BuildZipWithNames({std::string(281, 'n')}));
+    const std::string hint = "-r を指定すると、このアーカイブを読むことができます。\n";
+    ToolRun terminal = RunOnTerminal({archive}, "C.UTF-8");
+    EXPECT_EQ(terminal.exitCode, 82);
+    EXPECT_NE(terminal.output.find(" : (20, 0)\n" + hint + "\n"), std::string::npos)
+        << terminal.output;
+    ToolRun pipe = RunIntoPipe({archive}, "C.UTF-8");
+    EXPECT_EQ(pipe.output.find("-r "), std::string::npos) << pipe.output;
+    EXPECT_EQ(pipe.output.substr(pipe.output.size() - 3), ")\n\n");
+    scratch.Write("a.zip", "no archive at all");
+    EXPECT_EQ(RunOnTerminal({archive}, "C.UTF-8").output.find("-r "), std::string::npos)
+        << "a refusal that -r does not lift";
 }
 
 }  // namespace

@@ -320,4 +320,33 @@ TEST_F(RewriteCommandLine, UnicodePathFieldsAgreeWithTheNewNamesForUnzip) {
     EXPECT_EQ(RunProgram({"unzip", "-t", archive}).exitCode, 0);
 }
 
+// An end record counting 65,535 entries holds a true count unless a ZIP64
+// locator precedes it: such an archive rewrites, with or without -r; with a
+// locator it is a ZIP64 archive, which a rewrite does not write (69).
+TEST_F(RewriteCommandLine, ExactlySixtyFiveThousandFiveHundredThirtyFiveEntriesRewrite) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(SjisNihon + ".txt", "nihon"));
+    for (int i = 1; i < 65535; ++i)
+        layout.entries.push_back(Entry("f" + std::to_string(i), ""));
+    const std::string original = BuildZip(layout);
+    for (const char* relaxed : {"", "-r"}) {
+        SCOPED_TRACE(relaxed);
+        const std::string archive = dir.Write("full.zip", original);
+        std::vector<std::string> args = {"-c:uN", archive};
+        if (*relaxed)
+            args.insert(args.begin(), relaxed);
+        ToolRun run = RunArcpeek(args);
+        ASSERT_EQ(run.exitCode, 0) << run.output;
+        const std::string bytes = ReadFileBytes(archive);
+        EXPECT_EQ(bytes.find(Utf8Nihon + ".txt"), 30u);
+        EXPECT_EQ(GetLe16(bytes, bytes.size() - 22 + 8), 65535);
+        EXPECT_EQ(RunArcpeek({"-f:" + dir.File("list.csv"), archive}).exitCode, 0);
+    }
+    layout.zip64End = Zip64EndLayout{};
+    const std::string zip64 = BuildZip(layout);
+    const std::string archive = dir.Write("full.zip", zip64);
+    EXPECT_EQ(RunArcpeek({"-r", "-c:uN", archive}).exitCode, 69);
+    EXPECT_EQ(ReadFileBytes(archive), zip64);
+}
+
 }  // namespace

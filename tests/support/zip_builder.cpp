@@ -16,6 +16,30 @@ void Append32(std::string& out, uint32_t v) {
     Append16(out, static_cast<uint16_t>(v >> 16));
 }
 
+void Append64(std::string& out, uint64_t v) {
+    Append32(out, static_cast<uint32_t>(v));
+    Append32(out, static_cast<uint32_t>(v >> 32));
+}
+
+void AppendZip64End(std::string& out, const Zip64EndLayout& z, uint64_t count, uint64_t size,
+                    uint64_t offset) {
+    const uint64_t recordOffset = out.size();
+    Append32(out, z.signature.value_or(0x06064B50));
+    Append64(out, z.recordSize.value_or(44));
+    Append16(out, 45);
+    Append16(out, 45);
+    Append32(out, 0);
+    Append32(out, z.directoryDisk.value_or(0));
+    Append64(out, z.diskEntries.value_or(count));
+    Append64(out, z.totalEntries.value_or(count));
+    Append64(out, size);
+    Append64(out, z.directoryOffset.value_or(offset));
+    Append32(out, 0x07064B50);
+    Append32(out, z.locatorDisk.value_or(0));
+    Append64(out, z.recordOffset.value_or(recordOffset));
+    Append32(out, z.diskCount.value_or(1));
+}
+
 uint32_t CrcOf(const ZipEntryLayout& e) {
     return e.crc32 ? *e.crc32 : Crc32(0, e.data.data(), e.data.size());
 }
@@ -100,6 +124,9 @@ std::string BuildZip(const ZipLayout& layout) {
     }
     const uint32_t directorySize = static_cast<uint32_t>(out.size()) - directoryOffset;
     const uint16_t count = static_cast<uint16_t>(layout.entries.size());
+    if (layout.zip64End)
+        AppendZip64End(out, *layout.zip64End, layout.entries.size(), directorySize,
+                       directoryOffset);
     Append32(out, 0x06054B50);
     Append16(out, layout.diskNumber.value_or(0));
     Append16(out, layout.directoryDisk.value_or(0));
@@ -110,6 +137,15 @@ std::string BuildZip(const ZipLayout& layout) {
     Append16(out, layout.commentLength.value_or(static_cast<uint16_t>(layout.comment.size())));
     out += layout.comment;
     out += layout.trailing;
+    return out;
+}
+
+std::string Zip64Field(const std::vector<uint64_t>& values) {
+    std::string out;
+    Append16(out, 0x0001);
+    Append16(out, static_cast<uint16_t>(8 * values.size()));
+    for (uint64_t v : values)
+        Append64(out, v);
     return out;
 }
 

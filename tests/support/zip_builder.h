@@ -40,6 +40,21 @@ struct ZipEntryLayout {
     std::string junkAfterCentral;               // bytes after this central header
 };
 
+// A ZIP64 end record (without extensible data) and its locator, written
+// between the central directory and the end record; every field can be
+// overridden.
+struct Zip64EndLayout {
+    std::optional<uint32_t> signature;
+    std::optional<uint64_t> recordSize;  // default 44
+    std::optional<uint32_t> directoryDisk;
+    std::optional<uint64_t> diskEntries;
+    std::optional<uint64_t> totalEntries;
+    std::optional<uint64_t> directoryOffset;
+    std::optional<uint32_t> locatorDisk;
+    std::optional<uint64_t> recordOffset;  // in the locator
+    std::optional<uint32_t> diskCount;     // default 1
+};
+
 struct ZipLayout {
     std::vector<ZipEntryLayout> entries;
     std::string comment;
@@ -54,7 +69,11 @@ struct ZipLayout {
     std::optional<uint32_t> directorySize;
     std::optional<uint32_t> directoryOffset;
     std::optional<uint16_t> commentLength;
+    std::optional<Zip64EndLayout> zip64End;
 };
+
+// The bytes of a ZIP64 extended information field (ID 0x0001) holding `values`.
+std::string Zip64Field(const std::vector<uint64_t>& values);
 
 // Returns the bytes of the archive described by `layout`.
 std::string BuildZip(const ZipLayout& layout);

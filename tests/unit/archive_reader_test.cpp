@@ -8,6 +8,7 @@
 
 #include "archive/context.h"
 #include "archive/reader.h"
+#include "archive/zip64_values.h"
 #include "support/reader_fixture.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
@@ -298,6 +299,151 @@ TEST_F(ReaderTest, ReadsAFullSixteenBitDirectory) {
     ASSERT_EQ(Read(BuildZip(layout)), 0);
     EXPECT_EQ(entryCount, 65535);
     EXPECT_STREQ(context.records[65534].name, "f65534");
+}
+
+// With -r: an archive whose end record points on to a ZIP64 end record, and
+// every check of that record with its code.
+TEST_F(ReaderTest, RelaxedReadTakesTheZip64EndRecordAfterCheckingIt) {
+    struct Case {
+        const char* scenario;
+        void (*change)(ZipLayout*);
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {"sound, every field a marker", [](ZipLayout*) {}, 0},
+        {"sound, fields that fit hold their values",
+         [](ZipLayout* z) { z->diskEntries = z->totalEntries = 2, z->directorySize.reset(); }, 0},
+        {"locator on disk 1", [](ZipLayout* z) { z->zip64End->locatorDisk = 1; }, 91},
+        {"two disks", [](ZipLayout* z) { z->zip64End->diskCount = 2; }, 91},
+        {"directory on disk 1", [](ZipLayout* z) { z->zip64End->directoryDisk = 1; }, 91},
+        {"no signature", [](ZipLayout* z) { z->zip64End->signature = 0x06054B50; }, 94},
+        {"size 43", [](ZipLayout* z) { z->zip64End->recordSize = 43; }, 95},
+        {"record past the locator", [](ZipLayout* z) { z->zip64End->recordOffset = 1u << 20; }, 96},
+        {"extensible data past the locator", [](ZipLayout* z) { z->zip64End->recordSize = 45; },
+         96},
+        {"directory into the record",
+         [](ZipLayout* z) {
+             z->zip64End->directoryOffset = z->zip64End->directoryOffset.value_or(0) + 1;
+         },
+         96},
+        {"count that is no marker disagrees", [](ZipLayout* z) { z->diskEntries = 3; }, 97},
+        {"size that is no marker disagrees", [](ZipLayout* z) { z->directorySize = 100; }, 97},
+        {"counts differ", [](ZipLayout* z) { z->zip64End->totalEntries = 3; }, 98},
+        {"more entries than 46-byte headers",
+         [](ZipLayout* z) { z->zip64End->diskEntries = z->zip64End->totalEntries = 100; }, 98},
+    };
+    for (const Case& c : cases) {
+        ZipLayout layout;
+        layout.entries = {Entry("a"), Entry("b")};
+        layout.diskEntries = layout.totalEntries = 0xFFFF;
+        layout.directorySize = layout.directoryOffset = 0xFFFFFFFF;
+        layout.zip64End = Zip64EndLayout{};
+        const size_t directoryOffset = 2 * 30 + 2 + std::string("data of a").size() * 2;
+        layout.zip64End->directoryOffset = directoryOffset;
+        c.change(&layout);
+        ResetArchiveContext();
+        context.relaxedVersions = 1;
+        EXPECT_EQ(Read(BuildZip(layout)), c.code) << c.scenario;
+        if (c.code == 0) {
+            EXPECT_EQ(entryCount, 2) << c.scenario;
+            EXPECT_STREQ(context.records[1].name, "b") << c.scenario;
+            EXPECT_EQ(context.directory.offset, directoryOffset) << c.scenario;
+        }
+    }
+}
+
+// With -r: the ZIP64 field holds 8 bytes for each header field of
+// 0xFFFFFFFF, in the order uncompressed size, compressed size, offset.
+TEST_F(ReaderTest, RelaxedReadTakesEntryValuesFromTheZip64Field) {
+    constexpr uint64_t Big = 0x123456789AULL;
+    constexpr uint32_t M = 0xFFFFFFFF;
+    const std::string timestamp("UT\x01\x00\x01", 5);
+    const struct {
+        std::optional<uint32_t> compressed, uncompressed, offset;
+        std::string extra;
+        int code;
+        Zip64Values values;
+    } cases[] = {
+        {M, M, {}, Zip64Field({Big, Big + 1}), 0, {Big, Big + 1, 0, 0}},
+        {{}, {}, M, timestamp + Zip64Field({Big}), 0, {9, 9, Big, 0}},
+        {{}, {}, {}, Zip64Field({Big}), 0, {9, 9, 0, 0}},
+        {M, M, {}, Zip64Field({Big}), Zip64FieldTooShort, {}},
+        {{}, {}, M, timestamp, Zip64FieldTooShort, {}},
+        {M, {}, {}, Zip64Field({Big}).substr(0, 10), Zip64FieldTooShort, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Hex(c.extra));
+        ZipLayout layout;
+        layout.entries = {Entry("a")};  // 9 bytes of data at offset 0
+        layout.entries[0].compressedSize = c.compressed;
+        layout.entries[0].uncompressedSize = c.uncompressed;
+        layout.entries[0].localHeaderOffset = c.offset;
+        layout.entries[0].extra = c.extra;
+        ResetArchiveContext();
+        context.relaxedVersions = 1;
+        ASSERT_EQ(Read(BuildZip(layout)), c.code);
+        if (c.code != 0)
+            continue;
+        Zip64Values v = Zip64ValuesOf(context.records[0]);
+        EXPECT_EQ(v.uncompressedSize, c.values.uncompressedSize);
+        EXPECT_EQ(v.compressedSize, c.values.compressedSize);
+        EXPECT_EQ(v.localHeaderOffset, c.values.localHeaderOffset);
+        ResetArchiveContext();
+        ASSERT_EQ(Read(BuildZip(layout)), 0) << "without -r the header's values are held";
+        EXPECT_EQ(context.records[0].hasZip64Values, 0);
+    }
+}
+
+// An end record counting 65,535 entries without a ZIP64 locator: the strict
+// read demands exactly that many headers, -r counts those of the directory.
+TEST_F(ReaderTest, RelaxedReadCountsTheHeadersBehindACountOf65535) {
+    ZipLayout layout;
+    layout.withLocalSections = false;
+    layout.prefix = "stub";
+    for (int i = 0; i < 65537; ++i) {
+        ZipEntryLayout e;
+        e.name = "f" + std::to_string(i);
+        layout.entries.push_back(e);
+    }
+    layout.diskEntries = layout.totalEntries = 0xFFFF;
+    const std::string bytes = BuildZip(layout);
+    EXPECT_EQ(Read(bytes), MoreHeadersThanEntries);
+
+    ResetArchiveContext();
+    context.relaxedVersions = 1;
+    ASSERT_EQ(Read(bytes), 0);
+    EXPECT_EQ(entryCount, 65537);
+    EXPECT_STREQ(context.records[65536].name, "f65536");
+
+    layout.entries.resize(65534);
+    ResetArchiveContext();
+    context.relaxedVersions = 1;
+    EXPECT_EQ(Read(BuildZip(layout)), FewerHeadersThanEntries);
+}
+
+// With -r no fixed buffer bounds a name or comment: each is held whole.
+TEST_F(ReaderTest, RelaxedReadHoldsLongNamesAndCommentsWhole) {
+    std::string kanji;
+    for (int i = 0; i < 94; ++i)
+        kanji += "\xE5\x86\x99";  // 写, 3 bytes in UTF-8, 2 in Shift-JIS
+    ZipLayout layout;
+    layout.entries = {Entry(kanji), Entry(std::string(65535, 'n'))};
+    layout.entries[0].comment = std::string(20000, '\xE5');
+    layout.entries[1].comment = std::string(65535, 'c');
+    layout.comment = "\xEF\xBC\xA1" + std::string(65532, '\n');  // Ａ and newlines
+    const std::string bytes = BuildZip(layout);
+    EXPECT_EQ(Read(bytes), ArchiveCommentTooLong) << "without -r";
+
+    ResetArchiveContext();
+    context.relaxedVersions = 1;
+    ASSERT_EQ(Read(bytes), 0);
+    EXPECT_EQ(context.records[0].nameLength, 188);
+    EXPECT_EQ(std::string(context.records[0].name, 2), "\x8E\xCA");
+    EXPECT_EQ(context.records[1].nameLength, 65535);
+    EXPECT_EQ(context.records[1].commentLength, 65535);
+    EXPECT_EQ(std::strlen(context.records[1].comment), 65535u);
+    EXPECT_EQ(std::strlen(context.records[0].comment), context.records[0].commentLength);
+    EXPECT_EQ(std::strlen(context.commentBuffer), 2 + 2 * 65532u) << "every LF becomes CR LF";
 }
 
 }  // namespace

@@ -52,7 +52,10 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
     size_t endAt = FindEndRecord(bytes);
     LoadEndRecord(At(bytes, endAt), &context.endRecord);
     context.endRecord.commentText = context.commentBuffer;
-    context.endRecordOffset = static_cast<int32_t>(endAt);
+    context.endRecordOffset = static_cast<int64_t>(endAt);
+    context.directory =
+        DirectoryExtent{context.endRecord.diskEntries, context.endRecord.directorySize,
+                        context.endRecord.directoryOffset};
     size_t lead = std::min(endAt, EndRecordLeadSize);
     std::memcpy(context.endRecordLead, bytes.data() + endAt - lead, lead);
     context.endRecordLeadLength = static_cast<uint8_t>(lead);
