@@ -6,7 +6,10 @@
 #include <string>
 
 #include "archive/context.h"
+#include "archive/reader.h"
+#include "archive/zip64_values.h"
 #include "platform/fileio.h"
+#include "rewrite/layout_check.h"
 #include "rewrite/rewrite.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
@@ -19,6 +22,7 @@ protected:
     void TearDown() override {
         DisarmFileFault();
         ResetArchiveContext();
+        largestPlainOffset = LargestStoredOffset;
     }
 
     // Stores `bytes` as a.zip, loads the context and rewrites it.
@@ -214,6 +218,68 @@ TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.diskEntries, 2);
     EXPECT_EQ(zip.totalEntries, 7);
+}
+
+// With -r, offsets past what a 32-bit field holds go to a fresh 0x0001 field
+// (version needed 45) and to ZIP64 end records. The limit is lowered so that
+// a small archive crosses it: the second and third entries and the directory
+// lie beyond it. Sizes that an entry's 0x0001 field held stay there, its
+// other extra fields follow in their order, a ZIP64 descriptor is copied.
+TEST_F(RewriteArchive, WithRelaxedChecksOffsetsPastTheLimitTakeZip64Forms) {
+    ZipLayout layout;
+    layout.entries.push_back(Entry(Utf8Nihon, "alpha"));
+    layout.entries.push_back(Entry(Utf8A, "beta"));
+    layout.entries.back().descriptor = true;
+    layout.entries.push_back(Entry("z", "gamma"));
+    layout.entries.back().compressedSize = 0xFFFFFFFF;
+    layout.entries.back().uncompressedSize = 0xFFFFFFFF;
+    layout.entries.back().extra = std::string(
+                                      "\x0A\x00\x02\x00"
+                                      "xy",
+                                      6) +
+                                  Zip64Field({5, 5});
+    std::string bytes = BuildZip(layout);
+    // The second entry's descriptor takes 8-byte sizes (24 bytes).
+    const size_t sizesAt = 30 + 6 + 5 + 30 + 3 + 4 + 8;
+    bytes.insert(sizesAt + 4, 4, '\0');
+    bytes.insert(sizesAt + 12, 4, '\0');
+    const size_t endAt = bytes.size() - 22;
+    const uint32_t directory = GetLe32(bytes, endAt + 16) + 8;
+    PutLe32(bytes, endAt + 16, directory);
+    size_t third = directory + 46 + 6 + 46 + 3;
+    PutLe32(bytes, third + 42, GetLe32(bytes, third + 42) + 8);
+
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisNihon), Converted(SjisA)};
+    path = dir.Write("a.zip", bytes);
+    const int count = LoadIntoContext(bytes, path, held, ShiftJis);
+    context.relaxedVersions = 1;
+    context.records[2].hasZip64Values = 1;
+    largestPlainOffset = 30;
+    ASSERT_EQ(RewriteArchiveNames(count, &detail), 0);
+
+    ResetArchiveContext();
+    context.relaxedVersions = 1;
+    int read = 0;
+    ASSERT_EQ(ReadArchiveDirectory(path.c_str(), &read, &detail), 0);
+    ASSERT_EQ(read, 3);
+    EXPECT_EQ(context.zip64End.present, 1);
+    EXPECT_EQ(context.directory.offset, 30u + 4 + 5 + 30 + 2 + 4 + 24 + 30 + 1 + 6 + 20 + 5);
+    const CentralRecord& second = context.records[1];
+    EXPECT_EQ(second.localHeaderOffset, 0xFFFFFFFFu);
+    EXPECT_EQ(Zip64ValuesOf(second).localHeaderOffset, 39u);
+    EXPECT_EQ(second.neededVersion, 45);
+    const CentralRecord& last = context.records[2];
+    EXPECT_EQ(std::string(last.extra, last.extraLength),
+              Zip64Field({5, 5, 39 + 30 + 2 + 4 + 24}) + std::string("\x0A\x00\x02\x00"
+                                                                     "xy",
+                                                                     6));
+    EXPECT_EQ(context.records[0].extraLength, 0);
+    if (HaveProgram("unzip")) {
+        ToolRun unzip = RunProgram({"unzip", "-t", path});
+        EXPECT_EQ(unzip.exitCode, 0) << unzip.output << unzip.errors;
+    }
 }
 
 TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
