@@ -9,6 +9,7 @@
 #include "archive/zip64_values.h"
 #include "rewrite/extra_fields.h"
 #include "rewrite/layout_check.h"
+#include "rewrite/progress.h"
 #include "rewrite/rewrite.h"
 
 namespace {
@@ -24,6 +25,9 @@ constexpr uint64_t ShortDescriptorSize = 12;
 constexpr uint64_t Zip64DescriptorExcess = 8;
 // The version needed to extract an entry with a ZIP64 field.
 constexpr uint16_t Zip64NeededVersion = 45;
+// A large entry is copied in pieces of this size, so that progress can be
+// shown between them.
+constexpr uint64_t DirectCopyPiece = uint64_t{64} << 20;
 
 // The archive is read, and the new archive written, through two buffers, so
 // that the many small pieces of an archive of small entries (headers, names,
@@ -285,13 +289,19 @@ int CopyEntryData(Walk* walk, uint64_t length) {
     int r = FlushOutput(walk);
     if (r != 0)
         return r;
-    CopySide side = CopySource;
-    r = CopyBytes(walk->archive, walk->temp, length, &side);
-    if (r != 0) {
-        return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r, walk->errorDetail);
+    while (length > 0) {
+        const uint64_t piece = std::min(length, DirectCopyPiece);
+        CopySide side = CopySource;
+        r = CopyBytes(walk->archive, walk->temp, piece, &side);
+        if (r != 0) {
+            return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r,
+                          walk->errorDetail);
+        }
+        walk->inputPosition += piece;
+        walk->outputOffset += piece;
+        length -= piece;
+        ShowProgress(walk->inputPosition);
     }
-    walk->inputPosition += length;
-    walk->outputOffset += length;
     return 0;
 }
 
@@ -394,6 +404,7 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
         r = relaxed ? CopyDescriptorToNext(walk, next) : CopyDescriptor(walk);
     if (r == 0)
         r = CheckSectionEnd(*walk, next, hasDescriptor);
+    ShowProgress(walk->inputPosition);
     return r;
 }
 
@@ -628,5 +639,10 @@ int WriteSections(RewritePlan* plan, Walk* walkState) {
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
     Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0};
     outputStepCount = 0;
-    return WriteSections(plan, &walk);
+    StartProgress(context.archiveIdentity.size);
+    int r = WriteSections(plan, &walk);
+    if (r == 0)
+        ShowProgress(context.archiveIdentity.size);
+    EndProgress();
+    return r;
 }
