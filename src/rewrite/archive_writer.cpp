@@ -610,27 +610,27 @@ int WriteEndRecord(Walk* walk, RewritePlan* plan, uint64_t directoryOffset) {
 
 namespace {
 
-int WriteSections(RewritePlan* plan, Walk* walkState) {
-    Walk& walk = *walkState;
+// The local sections in file order, then the directory and the end records.
+int WriteSections(RewritePlan* plan, Walk* walk) {
     int r = 0;
     for (int i = 0; i < plan->entryCount && r == 0; ++i)
-        r = WriteLocalSection(&walk, plan, i);
+        r = WriteLocalSection(walk, plan, i);
     if (r == 0 && plan->entryCount == 0 && context.endRecord.directoryOffset != 0) {
         r = LayoutUnsupported;
     }
     if (r != 0)
         return r;
 
-    uint64_t directoryOffset = walk.outputOffset;
+    uint64_t directoryOffset = walk->outputOffset;
     if (!context.relaxedVersions && directoryOffset > largestPlainOffset)
         return ArchiveTooLarge;
     for (int i = 0; i < plan->entryCount && r == 0; ++i) {
-        r = WriteCentralHeader(&walk, *plan, plan->entries[i]);
+        r = WriteCentralHeader(walk, *plan, plan->entries[i]);
     }
     if (r == 0)
-        r = WriteEndRecord(&walk, plan, directoryOffset);
+        r = WriteEndRecord(walk, plan, directoryOffset);
     if (r == 0)
-        r = FlushOutput(&walk);
+        r = FlushOutput(walk);
     return r;
 }
 
