@@ -223,37 +223,19 @@ TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
 // With -r, offsets past what a 32-bit field holds go to a fresh 0x0001 field
 // (version needed 45) and to ZIP64 end records. The limit is lowered so that
 // a small archive crosses it: the second and third entries and the directory
-// lie beyond it. Sizes that an entry's 0x0001 field held stay there, its
-// other extra fields follow in their order, a ZIP64 descriptor is copied.
+// lie beyond it. Sizes that an entry's 0x0001 field held stay there, and its
+// other extra fields follow in their order.
 TEST_F(RewriteArchive, WithRelaxedChecksOffsetsPastTheLimitTakeZip64Forms) {
+    const std::string other("\x0A\x00\x02\x00xy", 6);  // \x00 then "xy": not hex digits
     ZipLayout layout;
-    layout.entries.push_back(Entry(Utf8Nihon, "alpha"));
-    layout.entries.push_back(Entry(Utf8A, "beta"));
-    layout.entries.back().descriptor = true;
-    layout.entries.push_back(Entry("z", "gamma"));
-    layout.entries.back().compressedSize = 0xFFFFFFFF;
-    layout.entries.back().uncompressedSize = 0xFFFFFFFF;
-    layout.entries.back().extra = std::string(
-                                      "\x0A\x00\x02\x00"
-                                      "xy",
-                                      6) +
-                                  Zip64Field({5, 5});
-    std::string bytes = BuildZip(layout);
-    // The second entry's descriptor takes 8-byte sizes (24 bytes).
-    const size_t sizesAt = 30 + 6 + 5 + 30 + 3 + 4 + 8;
-    bytes.insert(sizesAt + 4, 4, '\0');
-    bytes.insert(sizesAt + 12, 4, '\0');
-    const size_t endAt = bytes.size() - 22;
-    const uint32_t directory = GetLe32(bytes, endAt + 16) + 8;
-    PutLe32(bytes, endAt + 16, directory);
-    size_t third = directory + 46 + 6 + 46 + 3;
-    PutLe32(bytes, third + 42, GetLe32(bytes, third + 42) + 8);
-
+    layout.entries = {Entry(Utf8Nihon, "alpha"), Entry(Utf8A, "beta"), Entry("z", "gamma")};
+    layout.entries[2].compressedSize = layout.entries[2].uncompressedSize = 0xFFFFFFFF;
+    layout.entries[2].extra = other + Zip64Field({5, 5});
     HeldArchive held;
     held.nameEncoding = Utf8;
     held.entries = {Converted(SjisNihon), Converted(SjisA)};
-    path = dir.Write("a.zip", bytes);
-    const int count = LoadIntoContext(bytes, path, held, ShiftJis);
+    path = dir.Write("a.zip", BuildZip(layout));
+    const int count = LoadIntoContext(BuildZip(layout), path, held, ShiftJis);
     context.relaxedVersions = 1;
     context.records[2].hasZip64Values = 1;
     largestPlainOffset = 30;
@@ -265,21 +247,27 @@ TEST_F(RewriteArchive, WithRelaxedChecksOffsetsPastTheLimitTakeZip64Forms) {
     ASSERT_EQ(ReadArchiveDirectory(path.c_str(), &read, &detail), 0);
     ASSERT_EQ(read, 3);
     EXPECT_EQ(context.zip64End.present, 1);
-    EXPECT_EQ(context.directory.offset, 30u + 4 + 5 + 30 + 2 + 4 + 24 + 30 + 1 + 6 + 20 + 5);
-    const CentralRecord& second = context.records[1];
-    EXPECT_EQ(second.localHeaderOffset, 0xFFFFFFFFu);
-    EXPECT_EQ(Zip64ValuesOf(second).localHeaderOffset, 39u);
-    EXPECT_EQ(second.neededVersion, 45);
-    const CentralRecord& last = context.records[2];
-    EXPECT_EQ(std::string(last.extra, last.extraLength),
-              Zip64Field({5, 5, 39 + 30 + 2 + 4 + 24}) + std::string("\x0A\x00\x02\x00"
-                                                                     "xy",
-                                                                     6));
+    EXPECT_EQ(context.directory.offset, 39u + 36 + 62);
     EXPECT_EQ(context.records[0].extraLength, 0);
+    EXPECT_EQ(context.records[1].localHeaderOffset, 0xFFFFFFFFu);
+    EXPECT_EQ(Zip64ValuesOf(context.records[1]).localHeaderOffset, 39u);
+    EXPECT_EQ(context.records[1].neededVersion, 45);
+    const CentralRecord& last = context.records[2];
+    EXPECT_EQ(std::string(last.extra, last.extraLength), Zip64Field({5, 5, 39 + 36}) + other);
     if (HaveProgram("unzip")) {
         ToolRun unzip = RunProgram({"unzip", "-t", path});
         EXPECT_EQ(unzip.exitCode, 0) << unzip.output << unzip.errors;
     }
+
+    // An extra field of 65,535 bytes has no room for the offset: refused, not cut.
+    layout.entries[2].extra += "\x0B\x00" + std::string("\xE1\xFF", 2) + std::string(65505, 'f');
+    const std::string full = BuildZip(layout);
+    path = dir.Write("a.zip", full);
+    ASSERT_EQ(LoadIntoContext(full, path, held, ShiftJis), 3);
+    context.relaxedVersions = 1;
+    context.records[2].hasZip64Values = 1;
+    EXPECT_EQ(RewriteArchiveNames(3, &detail), TargetTextTooLong);
+    EXPECT_EQ(After(), full);
 }
 
 TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
