@@ -104,6 +104,14 @@ TEST_F(RewriteCommandLine, OnlyTheArchiveCommentChanges) {
         ToolRun test = RunProgram({"unzip", "-t", archive});
         EXPECT_EQ(test.exitCode, 0) << test.output;
     }
+    // With -r, behind ZIP64 end records, which stay as they are.
+    layout.zip64End = Zip64EndLayout{};
+    original = BuildZip(layout);
+    dir.Write("c.zip", original);
+    EXPECT_EQ(RunArcpeek({"-r", "-c:uN", archive}).exitCode, 0);
+    after = ReadFileBytes(archive);
+    EXPECT_EQ(after.substr(0, endAt + 76), original.substr(0, endAt + 76));
+    EXPECT_EQ(Hex(after.substr(endAt + 76 + 22)), Hex(Utf8Nihon + Utf8Kana));
 }
 
 // A text whose conversion stops early (at its first character or later) is
