@@ -606,10 +606,6 @@ int WriteEndRecord(Walk* walk, RewritePlan* plan, uint64_t directoryOffset) {
     return r;
 }
 
-}  // namespace
-
-namespace {
-
 // The local sections in file order, then the directory and the end records.
 int WriteSections(RewritePlan* plan, Walk* walk) {
     int r = 0;
