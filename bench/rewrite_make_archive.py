@@ -2,7 +2,8 @@
 """Writes the rewrite benchmark's archive: stored entries with Shift-JIS names
 (no UTF-8 flag) holding incompressible data, plus one ASCII-named entry that
 the peers rename. Usage: rewrite_make_archive.py OUTPUT [TOTAL_MIB] [ENTRIES]; with TOTAL_MIB 0
-every entry is empty."""
+every entry is empty. Offsets past 32 bits go to ZIP64 fields, and more than
+65,535 entries or a directory past 32 bits to ZIP64 end records."""
 import os
 import random
 import struct
@@ -22,9 +23,28 @@ def local_header(name, crc, size):
                        len(name), 0) + name
 
 
+LARGEST_PLAIN = 0xFFFFFFFE
+
+
 def central_header(name, crc, size, offset):
-    return struct.pack("<IBBHHHHHIIIHHHHHII", 0x02014B50, 20, 0, 10, 0, 0, 0x6000, 0x4243, crc,
-                       size, size, len(name), 0, 0, 0, 0, 0x20, offset) + name
+    extra = b""
+    needed = 10
+    if offset > LARGEST_PLAIN:
+        extra = struct.pack("<HHQ", 0x0001, 8, offset)
+        offset, needed = 0xFFFFFFFF, 45
+    return struct.pack("<IBBHHHHHIIIHHHHHII", 0x02014B50, 20, 0, needed, 0, 0, 0x6000, 0x4243,
+                       crc, size, size, len(name), len(extra), 0, 0, 0, 0x20, offset) + name + extra
+
+
+def end_records(count, start, size, at):
+    """The end record, behind a ZIP64 end record and locator where a value needs them."""
+    if count <= 0xFFFF and start <= LARGEST_PLAIN and size <= LARGEST_PLAIN:
+        return struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, size, start, 0)
+    zip64 = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, count, count, size, start)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, at, 1)
+    small = min(count, 0xFFFF)
+    return zip64 + locator + struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, small, small,
+                                         min(size, 0xFFFFFFFF), min(start, 0xFFFFFFFF), 0)
 
 
 def main():
@@ -50,7 +70,7 @@ def main():
         for header in directory:
             out.write(header)
         size = out.tell() - start
-        out.write(struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, size, start, 0))
+        out.write(end_records(count, start, size, out.tell()))
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@
 #include "archive/context.h"
 #include "archive/reader.h"
 #include "archive/records.h"
+#include "archive/zip64_values.h"
 #include "fuzz_support.h"
 #include "platform/console.h"
 #include "platform/fileio.h"
@@ -33,15 +34,23 @@ std::vector<DataRange> DataRanges(const std::string& bytes, int entryCount) {
     std::vector<DataRange> ranges;
     for (int i = 0; i < entryCount; ++i) {
         const CentralRecord& record = context.records[i];
-        uint64_t header = record.localHeaderOffset;
+        const Zip64Values values = Zip64ValuesOf(record);
+        uint64_t header = values.localHeaderOffset;
         FUZZ_CHECK(header + LocalHeaderSize <= bytes.size());
         const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + header;
         DataRange range;
         range.at = header + LocalHeaderSize + ReadLe16(p + 26) + ReadLe16(p + 28);
+        FUZZ_CHECK(range.at <= bytes.size());
         // With a data descriptor (bit 3 of the local flags) the local sizes
-        // may be zero; the directory's size holds.
-        range.length = (ReadLe16(p + 6) & 0x0008) ? record.compressedSize : ReadLe32(p + 18);
-        FUZZ_CHECK(range.at + range.length <= bytes.size());
+        // may be zero; the directory's size holds. With -r a local size of
+        // 0xFFFFFFFF stands in the local ZIP64 field.
+        if (ReadLe16(p + 6) & 0x0008) {
+            range.length = values.compressedSize;
+        } else {
+            const auto* extra = p + LocalHeaderSize + ReadLe16(p + 26);
+            FUZZ_CHECK(ReadLocalCompressedSize(p, extra, ReadLe16(p + 28), &range.length));
+        }
+        FUZZ_CHECK(range.length <= bytes.size() - range.at);
         ranges.push_back(range);
     }
     return ranges;
@@ -106,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (context.makeBackup)
         FUZZ_CHECK(ReadWholeFile(backup) == original);
-    const int entryCount = context.endRecord.diskEntries;
+    const auto entryCount = static_cast<int>(context.directory.entryCount);
     const bool utf8Target = context.targetEncoding == Utf8;
     const bool wholeArchive = context.entryTextNonAscii != 0;
     const auto endRecordOffset = static_cast<size_t>(context.endRecordOffset);

@@ -30,8 +30,9 @@ def unicode_path(name_bytes, utf8):
     return struct.pack("<HH", 0x7075, len(body)) + body
 
 
-def with_descriptors(archive, signed):
-    """Moves the sizes and CRC of every local header into a data descriptor."""
+def with_descriptors(archive, signed, wide=False):
+    """Moves the sizes and CRC of every local header into a data descriptor,
+    whose sizes take 8 bytes each where `wide` (ZIP64)."""
     out = bytearray()
     end = archive.rindex(b"PK\x05\x06")
     directory_offset = struct.unpack_from("<I", archive, end + 16)[0]
@@ -46,7 +47,8 @@ def with_descriptors(archive, signed):
         body = archive[body_start:body_start + nlen + xlen + csize]
         shifts.append((position, len(out)))
         out += head + body
-        out += (b"PK\x07\x08" if signed else b"") + struct.pack("<III", crc, csize, usize)
+        sizes = struct.pack("<QQ" if wide else "<II", csize, usize)
+        out += (b"PK\x07\x08" if signed else b"") + struct.pack("<I", crc) + sizes
         position = body_start + nlen + xlen + csize
     new_directory = len(out)
     directory = bytearray(archive[directory_offset:end])
@@ -157,6 +159,12 @@ def archives():
     yield "zip64_both", with_zip64_end(with_zip64_sizes(
         build_zip([Entry("写真/" .encode("utf-8") + "夏休み".encode("utf-8") * 20 + b".jpg",
                          b"jpeg", flags=0x0800)])))
+    # A streamed entry with a ZIP64 field and a 24-byte descriptor, as
+    # Info-ZIP writes to a pipe, behind ZIP64 end records.
+    local64 = zip64_field(0, 0)
+    yield "zip64_stream", with_zip64_end(with_descriptors(
+        build_zip([Entry("流れ.txt".encode("utf-8"), b"stream" * 4, flags=0x0800,
+                         extra=local64)]), True, wide=True))
 
 
 def texts(archive):
@@ -188,6 +196,9 @@ def main():
         put("fuzz_reader", name, archive)
         put("fuzz_rewrite", name + "_to_sjis", b"\x00\x00" + archive)
         put("fuzz_rewrite", name + "_to_utf8", b"\x01\x00" + archive)
+        if name.startswith("zip64"):  # rewritten with -r
+            put("fuzz_rewrite", name + "_relaxed_to_sjis", b"\x08\x00" + archive)
+            put("fuzz_rewrite", name + "_relaxed_to_utf8", b"\x09\x00" + archive)
         for i, text in enumerate(texts(archive)):
             put("fuzz_encodings", "%s_%d" % (name, i), b"\x01" + crlf + b"\xc4" + text)
     # A backup, and a failing write during the rewrite.

@@ -122,6 +122,7 @@ bool RelaxedSwitchReads(int result) {
         case 8:
             // Refused for its size alone: the size is checked first.
             return context.archiveIdentity.size > static_cast<uint64_t>(INT32_MAX);
+        case 69:
         case 82:
         case 86:
         case 88:

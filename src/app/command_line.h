@@ -16,8 +16,9 @@ void ParseArgument(const char* arg);
 // Prints the banner, an empty line and the usage text, and ends the process.
 [[noreturn]] void ShowUsageAndExit(int code);
 
-// True when the reader refused the archive for a limit that -r lifts (8 for
-// a size of 2 GiB or more, 82, 86, 88, 89) and -r was not given.
+// True when the archive was refused for a limit that -r lifts (8 for a size
+// of 2 GiB or more, 82, 86, 88, 89 by the reader, 69 by the rewrite) and -r
+// was not given.
 bool RelaxedSwitchReads(int result);
 
 // Prints the error line "処理エラーが発生しました。..." followed by an empty line.

@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "archive/context.h"
 #include "archive/reader.h"
+#include "archive/zip64_values.h"
 #include "platform/console.h"
 #include "platform/memory.h"
 #include "report/report.h"
@@ -74,7 +75,7 @@ int SortRecordOrder(int entryCount, int* errorDetail) {
     for (int i = 0; i < entryCount; ++i)
         context.order[i] = &context.records[i];
     auto byOffset = [](const CentralRecord* a, const CentralRecord* b) {
-        return a->localHeaderOffset < b->localHeaderOffset;
+        return LocalHeaderOffsetOf(*a) < LocalHeaderOffsetOf(*b);
     };
     // Most directories list their entries in the order of the data already;
     // a stable sort would still merge them all.

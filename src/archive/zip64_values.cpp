@@ -80,3 +80,24 @@ Zip64Values Zip64ValuesOf(const CentralRecord& record) {
     }
     return values;
 }
+
+bool ReadLocalCompressedSize(const uint8_t* header, const uint8_t* extra, size_t extraLength,
+                             uint64_t* size) {
+    *size = ReadLe32(header + LocalCompressedSizeOffset);
+    if (*size != Zip64Marker32)
+        return true;
+    size_t fieldSize = 0;
+    const uint8_t* field = FindExtraField(extra, extraLength, Zip64FieldId, &fieldSize);
+    if (field == nullptr)
+        return false;
+    const bool uncompressedMarked = ReadLe32(header + LocalUncompressedSizeOffset) == Zip64Marker32;
+    if (fieldSize >= 16) {
+        *size = ReadLe64(field + 8);
+        return true;
+    }
+    if (fieldSize >= 8 && !uncompressedMarked) {
+        *size = ReadLe64(field);
+        return true;
+    }
+    return false;
+}

@@ -31,3 +31,18 @@ bool ReadZip64Values(const CentralRecord& record, const uint8_t* extra, size_t e
 // The values of an entry as the reader took it: from its 0x0001 field where
 // hasZip64Values is set, else the header's.
 Zip64Values Zip64ValuesOf(const CentralRecord& record);
+
+// The local header offset of `record` as the reader took it.
+inline uint64_t LocalHeaderOffsetOf(const CentralRecord& record) {
+    return record.hasZip64Values ? Zip64ValuesOf(record).localHeaderOffset
+                                 : record.localHeaderOffset;
+}
+
+// The compressed size that the 30-byte local header `header` gives, with its
+// extra field (`extraLength` bytes at `extra`): the 32-bit field, or where
+// that is 0xFFFFFFFF the value in the first 0x0001 field, which holds both
+// sizes, the uncompressed one first (or the compressed one alone where only
+// it is marked and the field holds one value). False when there is no such
+// value.
+bool ReadLocalCompressedSize(const uint8_t* header, const uint8_t* extra, size_t extraLength,
+                             uint64_t* size);

@@ -27,6 +27,13 @@ void ConsoleWrite(std::string_view bytes);
 // written. False for a file or a pipe.
 bool ConsoleIsInteractive();
 
+// True when standard error is a terminal (POSIX) or a console (Windows): a
+// person watches it.
+bool ErrorOutputIsInteractive();
+
+// Writes ASCII bytes to standard error as they are, at once.
+void ErrorWrite(std::string_view bytes);
+
 // For tests: while `sink` is not null, ConsoleWrite appends the bytes to it,
 // unconverted, instead of writing them. Null restores standard output.
 void RedirectConsoleOutput(std::string* sink);

@@ -69,6 +69,15 @@ bool ConsoleIsInteractive() {
     return redirectedOutput == nullptr && ::isatty(STDOUT_FILENO) == 1;
 }
 
+bool ErrorOutputIsInteractive() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
+
+void ErrorWrite(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
 void RedirectConsoleOutput(std::string* sink) {
     redirectedOutput = sink;
 }

@@ -119,6 +119,17 @@ bool ConsoleIsInteractive() {
     return redirectedOutput == nullptr && console != nullptr;
 }
 
+bool ErrorOutputIsInteractive() {
+    DWORD mode = 0;
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    return error != nullptr && error != INVALID_HANDLE_VALUE && ::GetConsoleMode(error, &mode);
+}
+
+void ErrorWrite(std::string_view bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+    std::fflush(stderr);
+}
+
 void RedirectConsoleOutput(std::string* sink) {
     redirectedOutput = sink;
 }

@@ -6,8 +6,10 @@
 
 #include "archive/context.h"
 #include "archive/records.h"
+#include "archive/zip64_values.h"
 #include "rewrite/extra_fields.h"
 #include "rewrite/layout_check.h"
+#include "rewrite/progress.h"
 #include "rewrite/rewrite.h"
 
 namespace {
@@ -21,6 +23,11 @@ constexpr uint16_t ShiftJisFlagMask = 0x07FF;
 constexpr uint64_t ShortDescriptorSize = 12;
 // A ZIP64 descriptor holds 8-byte sizes: 8 bytes more than we copy.
 constexpr uint64_t Zip64DescriptorExcess = 8;
+// The version needed to extract an entry with a ZIP64 field.
+constexpr uint16_t Zip64NeededVersion = 45;
+// A large entry is copied in pieces of this size, so that progress can be
+// shown between them.
+constexpr uint64_t DirectCopyPiece = uint64_t{64} << 20;
 
 // The archive is read, and the new archive written, through two buffers, so
 // that the many small pieces of an archive of small entries (headers, names,
@@ -54,8 +61,8 @@ struct LocalHeaderView {
     uint16_t flags;
     uint16_t nameLength;
     uint16_t extraLength;
-    uint32_t compressedSize;
-    uint32_t uncompressedSize;
+    uint64_t compressedSize;  // with -r, a ZIP64 field's value where the header has 0xFFFFFFFF
+    bool compressedSizeKnown;
 };
 
 int Failed(int code, int ioResult, int* errorDetail) {
@@ -186,8 +193,8 @@ uint16_t NewFlags(uint16_t localFlags, const EntryPlan& entry) {
 // Where the section after the i-th one must start.
 uint64_t NextSectionStart(const RewritePlan& plan, int i) {
     if (i + 1 < plan.entryCount)
-        return context.order[i + 1]->localHeaderOffset;
-    return context.endRecord.directoryOffset;
+        return LocalHeaderOffsetOf(*context.order[i + 1]);
+    return context.directory.offset;
 }
 
 UnicodeFieldRule RuleFor(const RewritePlan& plan, int changes, ArenaText stored, ArenaText utf8) {
@@ -210,9 +217,10 @@ int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
     view->flags = ReadLe16(headerBuffer + LocalFlagsOffset);
     view->nameLength = ReadLe16(headerBuffer + LocalNameLengthOffset);
     view->extraLength = ReadLe16(headerBuffer + LocalExtraLengthOffset);
-    view->compressedSize = ReadLe32(headerBuffer + LocalCompressedSizeOffset);
-    view->uncompressedSize = ReadLe32(headerBuffer + LocalUncompressedSizeOffset);
-    if (view->compressedSize == 0xFFFFFFFFu || view->uncompressedSize == 0xFFFFFFFFu) {
+    // Without -r ZIP64 sizes are refused; with it they are copied as read.
+    const bool relaxed = context.relaxedVersions != 0;
+    if (!relaxed && (ReadLe32(headerBuffer + LocalCompressedSizeOffset) == Zip64Marker32 ||
+                     ReadLe32(headerBuffer + LocalUncompressedSizeOffset) == Zip64Marker32)) {
         return Zip64Unsupported;
     }
     uint8_t* name = headerBuffer + LocalHeaderSize;
@@ -223,8 +231,10 @@ int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
     r = ReadStep(walk, extra, view->extraLength, LocalExtraReadFailed);
     if (r != 0)
         return r;
-    if (ExtraHasField(extra, view->extraLength, Zip64ExtraId))
+    if (!relaxed && ExtraHasField(extra, view->extraLength, Zip64ExtraId))
         return Zip64Unsupported;
+    view->compressedSizeKnown =
+        ReadLocalCompressedSize(headerBuffer, extra, view->extraLength, &view->compressedSize);
     return 0;
 }
 
@@ -239,7 +249,7 @@ int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
     size_t kept = FilterUnicodeFields(extra, view.extraLength, nameRule, commentRule, extra);
 
     entry->flags = NewFlags(view.flags, *entry);
-    entry->localHeaderOffset = static_cast<uint32_t>(walk->outputOffset);
+    entry->localHeaderOffset = walk->outputOffset;
     entry->localExtraLength = static_cast<uint16_t>(kept);
     WriteLe16(headerBuffer + LocalFlagsOffset, entry->flags);
     WriteLe16(headerBuffer + LocalNameLengthOffset, static_cast<uint16_t>(entry->name.length));
@@ -279,13 +289,19 @@ int CopyEntryData(Walk* walk, uint64_t length) {
     int r = FlushOutput(walk);
     if (r != 0)
         return r;
-    CopySide side = CopySource;
-    r = CopyBytes(walk->archive, walk->temp, length, &side);
-    if (r != 0) {
-        return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r, walk->errorDetail);
+    while (length > 0) {
+        const uint64_t piece = std::min(length, DirectCopyPiece);
+        CopySide side = CopySource;
+        r = CopyBytes(walk->archive, walk->temp, piece, &side);
+        if (r != 0) {
+            return Failed(side == CopySource ? DataReadFailed : DataWriteFailed, r,
+                          walk->errorDetail);
+        }
+        walk->inputPosition += piece;
+        walk->outputOffset += piece;
+        length -= piece;
+        ShowProgress(walk->inputPosition);
     }
-    walk->inputPosition += length;
-    walk->outputOffset += length;
     return 0;
 }
 
@@ -311,6 +327,38 @@ int CopyDescriptor(Walk* walk) {
     return r;
 }
 
+// With -r, a data descriptor fills the gap up to the next section: 12 bytes
+// (CRC-32 and two 4-byte sizes) or 20 (two 8-byte sizes, ZIP64), each 4
+// bytes longer with its signature in front. It is copied as read.
+int CopyDescriptorToNext(Walk* walk, uint64_t next) {
+    if (walk->inputPosition > next)
+        return LayoutUnsupported;
+    const uint64_t gap = next - walk->inputPosition;
+    if (gap != 12 && gap != 16 && gap != 20 && gap != 24)
+        return LayoutUnsupported;
+    uint8_t bytes[16];
+    int r = ReadStep(walk, bytes, 4, DescriptorStartReadFailed);
+    if (r == 0)
+        r = WriteStep(walk, bytes, 4, DescriptorStartWriteFailed);
+    if (r != 0)
+        return r;
+    size_t sizes = static_cast<size_t>(gap) - 4;
+    if (gap % 8 == 0) {
+        if (ReadLe32(bytes) != DescriptorSignature)
+            return LayoutUnsupported;
+        r = ReadStep(walk, bytes, 4, DescriptorCrcReadFailed);
+        if (r == 0)
+            r = WriteStep(walk, bytes, 4, DescriptorCrcWriteFailed);
+        if (r != 0)
+            return r;
+        sizes -= 4;
+    }
+    r = ReadStep(walk, bytes, sizes, DescriptorSizesReadFailed);
+    if (r == 0)
+        r = WriteStep(walk, bytes, sizes, DescriptorSizesWriteFailed);
+    return r;
+}
+
 // A section must end exactly where the next one (or the directory) starts.
 int CheckSectionEnd(const Walk& walk, uint64_t next, bool hasDescriptor) {
     if (walk.inputPosition == next)
@@ -325,7 +373,8 @@ int CheckSectionEnd(const Walk& walk, uint64_t next, bool hasDescriptor) {
 int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
     const CentralRecord& record = *context.order[i];
     EntryPlan* entry = &plan->entries[i];
-    if (walk->outputOffset > LargestStoredOffset)
+    const bool relaxed = context.relaxedVersions != 0;
+    if (!relaxed && walk->outputOffset > largestPlainOffset)
         return ArchiveTooLarge;
     LocalHeaderView view{};
     int r = ReadLocalHeader(walk, &view);
@@ -333,7 +382,10 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
         return r;
 
     bool hasDescriptor = (view.flags & FlagDataDescriptor) != 0;
-    uint64_t dataLength = hasDescriptor ? record.compressedSize : view.compressedSize;
+    if (!hasDescriptor && !view.compressedSizeKnown)
+        return LayoutUnsupported;
+    uint64_t dataLength =
+        hasDescriptor ? Zip64ValuesOf(record).compressedSize : view.compressedSize;
     uint64_t next = NextSectionStart(*plan, i);
     uint64_t leastEnd =
         walk->inputPosition + dataLength + (hasDescriptor ? ShortDescriptorSize : 0);
@@ -342,12 +394,17 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
 
     entry->dataLength = dataLength;
     r = WriteLocalHeader(walk, *plan, entry, view);
+    // The central extra field, with the ZIP64 field its new offset may add,
+    // must still fit its 16-bit length.
+    if (r == 0 && NewCentralExtraLength(*entry) > 0xFFFF)
+        r = TargetTextTooLong;
     if (r == 0)
         r = CopyEntryData(walk, dataLength);
     if (r == 0 && hasDescriptor)
-        r = CopyDescriptor(walk);
+        r = relaxed ? CopyDescriptorToNext(walk, next) : CopyDescriptor(walk);
     if (r == 0)
         r = CheckSectionEnd(*walk, next, hasDescriptor);
+    ShowProgress(walk->inputPosition);
     return r;
 }
 
@@ -357,26 +414,76 @@ uint8_t* IdleInputBuffer() {
     return inputBuffer;
 }
 
-void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes) {
+size_t StoreNewZip64Field(const EntryPlan& entry, uint8_t* bytes) {
+    const CentralRecord& record = *entry.record;
+    const bool offsetWide = entry.localHeaderOffset > largestPlainOffset;
+    if (!record.hasZip64Values && !offsetWide)
+        return 0;
+    const Zip64Values values = Zip64ValuesOf(record);
+    size_t at = 4;
+    auto put64 = [&](uint64_t value) {
+        WriteLe32(bytes + at, static_cast<uint32_t>(value));
+        WriteLe32(bytes + at + 4, static_cast<uint32_t>(value >> 32));
+        at += 8;
+    };
+    if (record.uncompressedSize == Zip64Marker32)
+        put64(values.uncompressedSize);
+    if (record.compressedSize == Zip64Marker32)
+        put64(values.compressedSize);
+    if (offsetWide)
+        put64(entry.localHeaderOffset);
+    if (record.diskNumberStart == Zip64Marker16) {
+        WriteLe32(bytes + at, values.diskNumberStart);
+        at += 4;
+    }
+    if (at == 4)
+        return 0;
+    WriteLe16(bytes, Zip64FieldId);
+    WriteLe16(bytes + 2, static_cast<uint16_t>(at - 4));
+    return at;
+}
+
+size_t NewCentralExtraLength(const EntryPlan& entry) {
+    uint8_t field[NewZip64FieldRoom];
+    return StoreNewZip64Field(entry, field) + entry.centralExtra.length;
+}
+
+uint16_t NewNeededVersion(const EntryPlan& entry, size_t zip64FieldLength) {
+    const uint16_t needed = entry.record->neededVersion;
+    if (zip64FieldLength == 0 || (needed & 0xFF) >= Zip64NeededVersion)
+        return needed;
+    return static_cast<uint16_t>((needed & 0xFF00) | Zip64NeededVersion);
+}
+
+uint32_t StoredOffset(uint64_t offset) {
+    return offset > largestPlainOffset ? Zip64Marker32 : static_cast<uint32_t>(offset);
+}
+
+void StoreNewCentralHeader(const EntryPlan& entry, size_t zip64FieldLength, uint8_t* bytes) {
     CentralRecord header = *entry.record;
+    header.neededVersion = NewNeededVersion(entry, zip64FieldLength);
     header.flags = entry.flags;
     header.nameLength = static_cast<uint16_t>(entry.name.length);
-    header.extraLength = static_cast<uint16_t>(entry.centralExtra.length);
+    header.extraLength = static_cast<uint16_t>(zip64FieldLength + entry.centralExtra.length);
     header.commentLength = static_cast<uint16_t>(entry.comment.length);
-    header.localHeaderOffset = entry.localHeaderOffset;
+    header.localHeaderOffset = StoredOffset(entry.localHeaderOffset);
     StoreCentralHeader(header, bytes);
 }
 
 namespace {
 
 int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
+    uint8_t field[NewZip64FieldRoom];
+    const size_t fieldLength = StoreNewZip64Field(entry, field);
     uint8_t bytes[CentralHeaderSize];
-    StoreNewCentralHeader(entry, bytes);
+    StoreNewCentralHeader(entry, fieldLength, bytes);
 
     int r = WriteStep(walk, bytes, CentralHeaderSize, CentralHeaderWriteFailed);
     if (r == 0) {
         r = WriteStep(walk, PlanBytes(plan, entry.name), entry.name.length, CentralNameWriteFailed);
     }
+    if (r == 0)
+        r = WriteStep(walk, field, fieldLength, CentralExtraWriteFailed);
     if (r == 0) {
         r = WriteStep(walk, PlanBytes(plan, entry.centralExtra), entry.centralExtra.length,
                       CentralExtraWriteFailed);
@@ -394,10 +501,15 @@ size_t DirectoryEnd(const RewritePlan& plan, uint8_t* lead) {
     if (plan.entryCount == 0)
         return 0;
     const EntryPlan& last = plan.entries[plan.entryCount - 1];
+    uint8_t field[NewZip64FieldRoom];
+    const size_t fieldLength = StoreNewZip64Field(last, field);
     uint8_t header[CentralHeaderSize];
-    StoreNewCentralHeader(last, header);
+    StoreNewCentralHeader(last, fieldLength, header);
     std::vector<uint8_t> tail(header, header + CentralHeaderSize);
-    for (ArenaText text : {last.name, last.centralExtra, last.comment}) {
+    const uint8_t* name = PlanBytes(plan, last.name);
+    tail.insert(tail.end(), name, name + last.name.length);
+    tail.insert(tail.end(), field, field + fieldLength);
+    for (ArenaText text : {last.centralExtra, last.comment}) {
         const uint8_t* bytes = PlanBytes(plan, text);
         tail.insert(tail.end(), bytes, bytes + text.length);
     }
@@ -406,29 +518,115 @@ size_t DirectoryEnd(const RewritePlan& plan, uint8_t* lead) {
     return length;
 }
 
+// The ZIP64 end record (size field 44, versions 45, no extensible data) and
+// the locator that points at it, at `offset`, into plan->zip64Records.
+void StoreZip64Records(RewritePlan* plan, uint64_t offset, uint64_t directorySize) {
+    uint8_t* b = plan->zip64Records;
+    auto put64 = [](uint8_t* p, uint64_t value) {
+        WriteLe32(p, static_cast<uint32_t>(value));
+        WriteLe32(p + 4, static_cast<uint32_t>(value >> 32));
+    };
+    const uint64_t count = static_cast<uint64_t>(plan->entryCount);
+    WriteLe32(b, Zip64EndSignature);
+    put64(b + 4, Zip64EndLeastSize);
+    WriteLe16(b + 12, Zip64NeededVersion);
+    WriteLe16(b + 14, Zip64NeededVersion);
+    WriteLe32(b + 16, 0);
+    WriteLe32(b + 20, 0);
+    put64(b + 24, count);
+    put64(b + 32, count);
+    put64(b + 40, directorySize);
+    put64(b + 48, plan->directoryOffset);
+    uint8_t* locator = b + Zip64EndSize;
+    WriteLe32(locator, Zip64LocatorSignature);
+    WriteLe32(locator + 4, 0);
+    put64(locator + 8, offset);
+    WriteLe32(locator + 16, 1);
+}
+
+// The 32-bit end record's fields: the true values where they fit, the ZIP64
+// markers where they do not. Without -r the entry counts stay as read.
+void FillEndRecordFields(const RewritePlan& plan, uint64_t directorySize, EndRecord* end) {
+    if (context.relaxedVersions) {
+        const auto count = static_cast<uint64_t>(plan.entryCount);
+        const uint16_t stored =
+            count > Zip64Marker16 ? Zip64Marker16 : static_cast<uint16_t>(count);
+        end->diskEntries = stored;
+        end->totalEntries = stored;
+    }
+    end->directorySize = StoredOffset(directorySize);
+    end->directoryOffset = StoredOffset(plan.directoryOffset);
+    end->commentLength = static_cast<uint16_t>(plan.archiveComment.length);
+}
+
 int WriteEndRecord(Walk* walk, RewritePlan* plan, uint64_t directoryOffset) {
     uint64_t directorySize = walk->outputOffset - directoryOffset;
-    if (directorySize > LargestStoredOffset)
+    const bool relaxed = context.relaxedVersions != 0;
+    if (!relaxed && directorySize > largestPlainOffset)
         return ArchiveTooLarge;
+    plan->directoryOffset = directoryOffset;
+    const bool zip64 =
+        relaxed && (plan->entryCount > Zip64Marker16 || directoryOffset > largestPlainOffset ||
+                    directorySize > largestPlainOffset);
     EndRecord end = context.endRecord;
-    end.directorySize = static_cast<uint32_t>(directorySize);
-    end.directoryOffset = static_cast<uint32_t>(directoryOffset);
-    end.commentLength = static_cast<uint16_t>(plan->archiveComment.length);
+    FillEndRecordFields(*plan, directorySize, &end);
     uint8_t* bytes = plan->endRecord;
     StoreEndRecord(end, bytes);
-    plan->directoryOffset = directoryOffset;
-    plan->endRecordOffset = walk->outputOffset;
     uint8_t lead[EndRecordLeadSize];
-    size_t leadLength = DirectoryEnd(*plan, lead);
+    size_t leadLength = 0;
+    if (zip64) {
+        plan->zip64EndOffset = walk->outputOffset;
+        StoreZip64Records(plan, walk->outputOffset, directorySize);
+        leadLength = EndRecordLeadSize;
+        std::memcpy(lead, plan->zip64Records + sizeof plan->zip64Records - leadLength, leadLength);
+    } else {
+        leadLength = DirectoryEnd(*plan, lead);
+        // With -r the reader would take a locator signature right before the
+        // end record for a ZIP64 locator that is not there.
+        if (relaxed && leadLength >= Zip64LocatorSize &&
+            ReadLe32(lead + leadLength - Zip64LocatorSize) == Zip64LocatorSignature) {
+            return LayoutUnsupported;
+        }
+    }
     const uint8_t* comment = PlanBytes(*plan, plan->archiveComment);
     if (!EndRecordFoundWhereWritten(lead, leadLength, bytes, comment,
                                     plan->archiveComment.length)) {
         return LayoutUnsupported;
     }
-    int r = WriteStep(walk, bytes, EndRecordSize, EndRecordWriteFailed);
+    int r = 0;
+    if (zip64) {
+        r = WriteStep(walk, plan->zip64Records, sizeof plan->zip64Records, EndRecordWriteFailed);
+    }
+    plan->endRecordOffset = walk->outputOffset;
+    if (r == 0)
+        r = WriteStep(walk, bytes, EndRecordSize, EndRecordWriteFailed);
     if (r == 0) {
         r = WriteStep(walk, comment, plan->archiveComment.length, ArchiveCommentWriteFailed);
     }
+    return r;
+}
+
+// The local sections in file order, then the directory and the end records.
+int WriteSections(RewritePlan* plan, Walk* walk) {
+    int r = 0;
+    for (int i = 0; i < plan->entryCount && r == 0; ++i)
+        r = WriteLocalSection(walk, plan, i);
+    if (r == 0 && plan->entryCount == 0 && context.endRecord.directoryOffset != 0) {
+        r = LayoutUnsupported;
+    }
+    if (r != 0)
+        return r;
+
+    uint64_t directoryOffset = walk->outputOffset;
+    if (!context.relaxedVersions && directoryOffset > largestPlainOffset)
+        return ArchiveTooLarge;
+    for (int i = 0; i < plan->entryCount && r == 0; ++i) {
+        r = WriteCentralHeader(walk, *plan, plan->entries[i]);
+    }
+    if (r == 0)
+        r = WriteEndRecord(walk, plan, directoryOffset);
+    if (r == 0)
+        r = FlushOutput(walk);
     return r;
 }
 
@@ -437,24 +635,10 @@ int WriteEndRecord(Walk* walk, RewritePlan* plan, uint64_t directoryOffset) {
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail) {
     Walk walk{archive, temp, 0, 0, errorDetail, 0, 0, 0};
     outputStepCount = 0;
-    int r = 0;
-    for (int i = 0; i < plan->entryCount && r == 0; ++i)
-        r = WriteLocalSection(&walk, plan, i);
-    if (r == 0 && plan->entryCount == 0 && context.endRecord.directoryOffset != 0) {
-        r = LayoutUnsupported;
-    }
-    if (r != 0)
-        return r;
-
-    uint64_t directoryOffset = walk.outputOffset;
-    if (directoryOffset > LargestStoredOffset)
-        return ArchiveTooLarge;
-    for (int i = 0; i < plan->entryCount && r == 0; ++i) {
-        r = WriteCentralHeader(&walk, *plan, plan->entries[i]);
-    }
+    StartProgress(context.archiveIdentity.size);
+    int r = WriteSections(plan, &walk);
     if (r == 0)
-        r = WriteEndRecord(&walk, plan, directoryOffset);
-    if (r == 0)
-        r = FlushOutput(&walk);
+        ShowProgress(context.archiveIdentity.size);
+    EndProgress();
     return r;
 }

@@ -10,17 +10,44 @@
 #include "rewrite/rewrite_plan.h"
 
 // `archive` is open for reading at its start, `temp` is empty. Returns 0 or
-// the code of the failed step (43-62, 67-69, 75); errorDetail receives the
+// the code of the failed step (43-62, 67-69, 72, 75); errorDetail receives the
 // system's error number where a transfer failed, 0 otherwise. Fills the
 // flags, localHeaderOffset, localExtraLength and dataLength of every entry of
-// the plan, and its directoryOffset, endRecordOffset and endRecord.
+// the plan, and its directoryOffset, endRecordOffset and endRecord, and
+// with -r its zip64EndOffset and zip64Records where ZIP64 end records are
+// written (more than 65,535 entries, or a directory offset or size beyond
+// 32 bits).
 // Size of each of the writer's two transfer buffers.
 constexpr size_t TransferBufferSize = size_t{256} << 10;
 
 int WriteNewArchive(RewritePlan* plan, FileHandle archive, FileHandle temp, int* errorDetail);
 
-// The 46 bytes of the central header that the new archive holds for `entry`.
-void StoreNewCentralHeader(const EntryPlan& entry, uint8_t* bytes);
+// Room for the longest 0x0001 field the writer stores: its 4-byte head, two
+// sizes and an offset of 8 bytes, a disk number of 4.
+constexpr size_t NewZip64FieldRoom = 4 + 3 * 8 + 4;
+
+// The central 0x0001 field that the new archive holds for `entry`, written
+// afresh: the sizes that the entry's header marks with 0xFFFFFFFF, its local
+// header offset where that lies beyond largestPlainOffset, its disk number
+// where marked with 0xFFFF, each only then. Stores the field into `bytes`
+// (NewZip64FieldRoom) and returns its length, 0 when the entry needs none.
+size_t StoreNewZip64Field(const EntryPlan& entry, uint8_t* bytes);
+
+// The length of the entry's new central extra field: its 0x0001 field, then
+// the planned rest.
+size_t NewCentralExtraLength(const EntryPlan& entry);
+
+// The version needed to extract that the new central header holds: at
+// least 45 where it has a 0x0001 field of `zip64FieldLength` bytes, else as read.
+uint16_t NewNeededVersion(const EntryPlan& entry, size_t zip64FieldLength);
+
+// How a 64-bit offset or size stands in a 32-bit field: as it is, or
+// 0xFFFFFFFF beyond largestPlainOffset.
+uint32_t StoredOffset(uint64_t offset);
+
+// The 46 bytes of the central header that the new archive holds for `entry`,
+// whose 0x0001 field is `zip64FieldLength` bytes long.
+void StoreNewCentralHeader(const EntryPlan& entry, size_t zip64FieldLength, uint8_t* bytes);
 
 // The writer's input buffer, TransferBufferSize bytes, idle once the new
 // archive is written: the read-back reads through it, on pages the rewrite

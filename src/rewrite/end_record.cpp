@@ -83,7 +83,8 @@ int RewriteEndRecord(const char* path, int* errorDetail) {
 int ReadBackEndRecord(const char* path, int* errorDetail) {
     if (writtenCommentLength < 0 || context.endRecordOffset < 0)
         return 0;  // nothing was written: the file is the archive's byte copy
-    return ReadBackNewEndRecord(path, static_cast<uint64_t>(context.endRecordOffset), writtenRecord,
-                                reinterpret_cast<const uint8_t*>(commentOutput),
-                                static_cast<size_t>(writtenCommentLength), errorDetail);
+    return ReadBackNewEndRecord(
+        path, static_cast<uint64_t>(context.endRecordOffset), writtenRecord,
+        reinterpret_cast<const uint8_t*>(commentOutput), static_cast<size_t>(writtenCommentLength),
+        context.zip64End.present ? &context.zip64End : nullptr, errorDetail);
 }

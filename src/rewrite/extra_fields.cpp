@@ -72,3 +72,20 @@ size_t FilterUnicodeFields(const uint8_t* extra, size_t length, const UnicodeFie
     std::memmove(output + written, extra + at, length - at);
     return written + (length - at);
 }
+
+size_t DropExtraFields(uint8_t* extra, size_t length, uint16_t id) {
+    size_t at = 0;
+    size_t written = 0;
+    while (length - at >= FieldHeaderSize) {
+        const size_t size = ReadLe16(extra + at + 2);
+        if (size > length - at - FieldHeaderSize)
+            break;
+        if (ReadLe16(extra + at) != id) {
+            std::memmove(extra + written, extra + at, FieldHeaderSize + size);
+            written += FieldHeaderSize + size;
+        }
+        at += FieldHeaderSize + size;
+    }
+    std::memmove(extra + written, extra + at, length - at);
+    return written + (length - at);
+}

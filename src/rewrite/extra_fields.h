@@ -1,6 +1,7 @@
 // Extra fields of local and central headers as the rewrite sees them: a
-// sequence of (ID, size, data) fields. The rewrite refuses ZIP64 fields and
-// keeps the Info-ZIP Unicode Path and Unicode Comment fields truthful.
+// sequence of (ID, size, data) fields. The rewrite refuses ZIP64 fields
+// without -r and writes them afresh with it, and keeps the Info-ZIP Unicode
+// Path and Unicode Comment fields truthful.
 #pragma once
 
 #include <cstddef>
@@ -33,3 +34,8 @@ struct UnicodeFieldRule {
 // read. Returns the length written.
 size_t FilterUnicodeFields(const uint8_t* extra, size_t length, const UnicodeFieldRule& nameRule,
                            const UnicodeFieldRule& commentRule, uint8_t* output);
+
+// Removes every field with ID `id` from the `length` bytes at `extra`, in
+// place, keeping the other fields in their order and bytes after a field that
+// runs past the end as they are. Returns the new length.
+size_t DropExtraFields(uint8_t* extra, size_t length, uint16_t id);

@@ -6,8 +6,11 @@
 
 #include "archive/context.h"
 #include "archive/records.h"
+#include "archive/zip64_values.h"
 #include "rewrite/extra_fields.h"
 #include "rewrite/rewrite.h"
+
+uint64_t largestPlainOffset = LargestStoredOffset;
 
 namespace {
 
@@ -33,15 +36,17 @@ bool RecordIsZip64(const CentralRecord& record) {
 // Offsets strictly ascending from 0, every local header before the
 // directory: anything else means a stub, shared or out-of-order sections.
 bool OffsetsTileFromStart(int entryCount) {
-    uint64_t directoryStart = context.endRecord.directoryOffset;
+    const uint64_t directoryStart = context.directory.offset;
+    uint64_t previous = 0;
     for (int i = 0; i < entryCount; ++i) {
-        uint64_t offset = context.order[i]->localHeaderOffset;
+        const uint64_t offset = LocalHeaderOffsetOf(*context.order[i]);
         if (i == 0 && offset != 0)
             return false;
-        if (i > 0 && offset <= context.order[i - 1]->localHeaderOffset)
+        if (i > 0 && offset <= previous)
             return false;
-        if (offset + LocalHeaderSize > directoryStart)
+        if (offset > directoryStart || directoryStart - offset < LocalHeaderSize)
             return false;
+        previous = offset;
     }
     return true;
 }
@@ -49,23 +54,32 @@ bool OffsetsTileFromStart(int entryCount) {
 }  // namespace
 
 int CheckDirectoryLayout(int entryCount) {
-    // More entries than the end record can count need ZIP64 records.
-    if (EndRecordIsZip64(context.endRecord) || entryCount > Zip64Marker16)
-        return Zip64Unsupported;
-    for (int i = 0; i < entryCount; ++i) {
-        if (RecordIsZip64(*context.order[i]))
+    // More entries than the end record can count need ZIP64 records, which
+    // only -r writes.
+    if (!context.relaxedVersions) {
+        if (EndRecordIsZip64(context.endRecord) || entryCount > Zip64Marker16)
             return Zip64Unsupported;
+        for (int i = 0; i < entryCount; ++i) {
+            if (RecordIsZip64(*context.order[i]))
+                return Zip64Unsupported;
+        }
     }
     if (!OffsetsTileFromStart(entryCount))
         return LayoutUnsupported;
     return CheckDirectoryEndsBeforeEndRecord();
 }
 
+// The directory as the reader took it: from the end record, or with -r from
+// the ZIP64 end record, which then stands between the directory and the end
+// record.
 int CheckDirectoryEndsBeforeEndRecord() {
-    const EndRecord& end = context.endRecord;
-    const uint64_t directoryEnd = static_cast<uint64_t>(end.directoryOffset) + end.directorySize;
-    if (context.endRecordOffset < 0 ||
-        directoryEnd > static_cast<uint64_t>(context.endRecordOffset))
+    const DirectoryExtent& d = context.directory;
+    if (context.endRecordOffset < 0)
+        return LayoutUnsupported;
+    const uint64_t limit = context.zip64End.present
+                               ? context.zip64End.offset
+                               : static_cast<uint64_t>(context.endRecordOffset);
+    if (d.offset > limit || d.size > limit - d.offset)
         return LayoutUnsupported;
     return 0;
 }

@@ -1,17 +1,21 @@
 // Checks, before any file is touched, that the archive is one the sequential
 // rewrite can copy faithfully as far as the central directory tells: no
-// ZIP64 values, and local headers at distinct offsets from 0 upwards, all
-// before the central directory. The walk over the local sections checks the
+// ZIP64 values without -r, and local headers at distinct offsets from 0
+// upwards, all before the central directory. The walk over the local sections checks the
 // rest as it reads them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-// Largest offset or size the new archive may store; 0xFFFFFFFF means ZIP64.
+// Largest offset or size the new archive stores in a 32-bit field:
+// 0xFFFFFFFF means ZIP64. Beyond it a rewrite without -r stops (75), one
+// with -r stores the value in a ZIP64 field or end record. Only tests lower
+// it, to have small archives written in the ZIP64 forms.
 constexpr uint64_t LargestStoredOffset = 0xFFFFFFFEu;
+extern uint64_t largestPlainOffset;
 
-// Returns 0, LayoutUnsupported or Zip64Unsupported. Includes
+// Returns 0, LayoutUnsupported or (without -r) Zip64Unsupported. Includes
 // CheckDirectoryEndsBeforeEndRecord.
 int CheckDirectoryLayout(int entryCount);
 

@@ -7,9 +7,11 @@
 
 #include "archive/reader.h"
 #include "archive/records.h"
+#include "archive/zip64_values.h"
 #include "platform/file.h"
 #include "platform/fileio.h"
 #include "rewrite/archive_writer.h"
+#include "rewrite/layout_check.h"
 #include "rewrite/rewrite.h"
 
 namespace {
@@ -97,8 +99,7 @@ uint64_t NextSectionStart(const RewritePlan& plan, int i) {
 }
 
 uint64_t LocalHeaderEnd(const EntryPlan& entry) {
-    return uint64_t{entry.localHeaderOffset} + LocalHeaderSize + entry.name.length +
-           entry.localExtraLength;
+    return entry.localHeaderOffset + LocalHeaderSize + entry.name.length + entry.localExtraLength;
 }
 
 // How far the local headers from entry i on reach within one window step:
@@ -131,35 +132,68 @@ bool LocalSectionReadsBack(Window* w, const RewritePlan& plan, int i, uint64_t* 
         return false;
     }
     const bool descriptor = (flags & FlagDataDescriptor) != 0;
-    if (!descriptor && ReadLe32(header + LocalCompressedSizeOffset) != entry.dataLength)
-        return false;
+    if (!descriptor) {
+        uint64_t compressedSize = 0;
+        if (!ReadLocalCompressedSize(header, header + LocalHeaderSize + entry.name.length,
+                                     entry.localExtraLength, &compressedSize) ||
+            compressedSize != entry.dataLength) {
+            return false;
+        }
+    }
     const uint64_t dataEnd = at + size + entry.dataLength;
     const uint64_t next = NextSectionStart(plan, i);
     if (dataEnd > next)
         return false;
     const uint64_t gap = next - dataEnd;
-    return descriptor ? gap == 12 || gap == 16 : gap == 0;
+    if (!descriptor)
+        return gap == 0;
+    // With -r, ZIP64 descriptors of 20 or 24 bytes are copied too.
+    return gap == 12 || gap == 16 || (context.relaxedVersions && (gap == 20 || gap == 24));
 }
 
 // The 46 bytes of a central header hold what the rewrite wrote for `entry`:
 // the fields of the header as read, with the new flags, text lengths and
-// local header offset. Compared field by field, without building the header.
-bool CentralFieldsAsPlanned(const uint8_t* h, const EntryPlan& entry) {
+// local header offset, and the version needed and extra field length that
+// its 0x0001 field of `fieldLength` bytes brings. Compared field by field,
+// without building the header.
+bool CentralFieldsAsPlanned(const uint8_t* h, const EntryPlan& entry, size_t fieldLength) {
     const CentralRecord& r = *entry.record;
+    const uint32_t needed =
+        fieldLength == 0 ? r.neededVersion : NewNeededVersion(entry, fieldLength);
+    const uint32_t extraLength = static_cast<uint32_t>(fieldLength) + entry.centralExtra.length;
     uint32_t differ = ReadLe32(h) ^ CentralHeaderSignature;
-    differ |=
-        ReadLe32(h + 4) ^ (r.madeByVersion | r.madeByHost << 8 | uint32_t{r.neededVersion} << 16);
+    differ |= ReadLe32(h + 4) ^ (r.madeByVersion | r.madeByHost << 8 | needed << 16);
     differ |= ReadLe32(h + 8) ^ (entry.flags | uint32_t{r.method} << 16);
     differ |= ReadLe32(h + 12) ^ (r.modTime | uint32_t{r.modDate} << 16);
     differ |= ReadLe32(h + 16) ^ r.crc32;
     differ |= ReadLe32(h + 20) ^ r.compressedSize;
     differ |= ReadLe32(h + 24) ^ r.uncompressedSize;
-    differ |= ReadLe32(h + 28) ^ (entry.name.length | entry.centralExtra.length << 16);
+    differ |= ReadLe32(h + 28) ^ (entry.name.length | extraLength << 16);
     differ |= ReadLe32(h + 32) ^ (entry.comment.length | uint32_t{r.diskNumberStart} << 16);
     differ |= ReadLe16(h + 36) ^ r.internalAttributes;
     differ |= ReadLe32(h + 38) ^ r.externalAttributes;
-    differ |= ReadLe32(h + 42) ^ entry.localHeaderOffset;
+    differ |= ReadLe32(h + 42) ^ StoredOffset(entry.localHeaderOffset);
     return differ == 0;
+}
+
+// A central header with a new 0x0001 field: the field holds the bytes the
+// writer meant, and the reader's own reading of it gives the entry's sizes
+// and disk number as read and its new local header offset.
+bool Zip64FieldAsPlanned(const uint8_t* header, const EntryPlan& entry, const uint8_t* field,
+                         size_t fieldLength) {
+    const uint8_t* extra = header + CentralHeaderSize + entry.name.length;
+    if (std::memcmp(extra, field, fieldLength) != 0)
+        return false;
+    CentralRecord stored{};
+    LoadCentralHeader(header, &stored);
+    Zip64Values values{};
+    if (!ReadZip64Values(stored, extra, stored.extraLength, &values))
+        return false;
+    const Zip64Values planned = Zip64ValuesOf(*entry.record);
+    return values.uncompressedSize == planned.uncompressedSize &&
+           values.compressedSize == planned.compressedSize &&
+           values.diskNumberStart == planned.diskNumberStart &&
+           values.localHeaderOffset == entry.localHeaderOffset;
 }
 
 // The central header of entry i at `position` in the directory, with its
@@ -168,27 +202,43 @@ bool CentralFieldsAsPlanned(const uint8_t* h, const EntryPlan& entry) {
 bool CentralHeaderReadsBack(Window* w, const RewritePlan& plan, int i, uint64_t directoryEnd,
                             uint64_t* position) {
     const EntryPlan& entry = plan.entries[i];
-    const size_t size =
-        CentralHeaderSize + entry.name.length + entry.centralExtra.length + entry.comment.length;
+    uint8_t field[NewZip64FieldRoom];
+    const size_t fieldLength = StoreNewZip64Field(entry, field);
+    const size_t extraLength = fieldLength + entry.centralExtra.length;
+    const size_t size = CentralHeaderSize + entry.name.length + extraLength + entry.comment.length;
     if (*position + size > directoryEnd)
         return false;
     const uint8_t* header = BytesAt(w, *position, size, directoryEnd);
-    if (header == nullptr || !CentralFieldsAsPlanned(header, entry))
+    if (header == nullptr || !CentralFieldsAsPlanned(header, entry, fieldLength))
+        return false;
+    if (fieldLength > 0 && !Zip64FieldAsPlanned(header, entry, field, fieldLength))
         return false;
     const uint8_t* texts = header + CentralHeaderSize;
     if (!SameAsPlanned(texts, plan, entry.name) ||
-        !SameAsPlanned(texts + entry.name.length, plan, entry.centralExtra) ||
-        !SameAsPlanned(texts + entry.name.length + entry.centralExtra.length, plan, entry.comment))
+        !SameAsPlanned(texts + entry.name.length + fieldLength, plan, entry.centralExtra) ||
+        !SameAsPlanned(texts + entry.name.length + extraLength, plan, entry.comment))
         return false;
     *position += size;
     return true;
 }
 
+bool SameZip64EndRecord(const Zip64EndRecord& a, const Zip64EndRecord& b) {
+    return a.present == b.present && a.offset == b.offset && a.locatorDisk == b.locatorDisk &&
+           a.diskCount == b.diskCount && a.signature == b.signature &&
+           a.recordSize == b.recordSize && a.diskNumber == b.diskNumber &&
+           a.directoryDisk == b.directoryDisk && a.diskEntries == b.diskEntries &&
+           a.totalEntries == b.totalEntries && a.directorySize == b.directorySize &&
+           a.directoryOffset == b.directoryOffset;
+}
+
 // The end record that the reader's search finds is `record`, at `offset`,
 // accepted as the reader accepts one, with `comment` behind it and nothing
-// after that.
+// after that. Where `zip64` is not null, a locator stands right before it
+// and the reader's ZIP64 reading finds that ZIP64 end record, whose
+// directory is then checked; where it is null, with -r no locator stands
+// there that the reader would follow.
 bool EndRecordReadsBack(Window* w, std::FILE* stream, uint64_t offset, const uint8_t* record,
-                        const uint8_t* comment, size_t commentLength) {
+                        const uint8_t* comment, size_t commentLength, const Zip64EndRecord* zip64) {
     if (w->fileSize != offset + EndRecordSize + commentLength)
         return false;
     FoundEndRecord found;
@@ -201,9 +251,23 @@ bool EndRecordReadsBack(Window* w, std::FILE* stream, uint64_t offset, const uin
         return false;
     }
     const EndRecord& end = found.record;
-    if (end.diskNumber != 0 || end.directoryDisk != 0 || end.diskEntries == 0 ||
-        !DirectoryFieldsAccepted(end.directoryOffset, end.directorySize) ||
-        uint64_t{end.directoryOffset} + end.directorySize > offset) {
+    DirectoryExtent d{end.diskEntries, end.directorySize, end.directoryOffset};
+    uint64_t directoryLimit = offset;
+    if (zip64 != nullptr) {
+        Zip64EndRecord read{};
+        if (!found.zip64LocatorPresent ||
+            ReadZip64EndRecord(stream, found, &read, w->errorDetail) != 0 ||
+            !SameZip64EndRecord(read, *zip64)) {
+            return false;
+        }
+        d = DirectoryExtent{read.diskEntries, read.directorySize, read.directoryOffset};
+        directoryLimit = read.offset;
+    } else if (context.relaxedVersions && found.zip64LocatorPresent) {
+        return false;
+    }
+    if (end.diskNumber != 0 || end.directoryDisk != 0 || d.entryCount == 0 ||
+        !DirectoryFieldsAccepted(d.offset, d.size) || d.offset > directoryLimit ||
+        d.size > directoryLimit - d.offset) {
         return false;
     }
     if (commentLength == 0)
@@ -241,28 +305,47 @@ int ReadBackNewArchive(const char* path, const RewritePlan& plan, int* errorDeta
         if (!LocalSectionReadsBack(&w, plan, i, &reach))
             return Misread(errorDetail, *errorDetail);
     }
-    const uint64_t directoryEnd = plan.endRecordOffset;
+    const uint64_t directoryEnd =
+        plan.zip64EndOffset != 0 ? plan.zip64EndOffset : plan.endRecordOffset;
     uint64_t position = plan.directoryOffset;
     for (int i = 0; i < plan.entryCount; ++i) {
         if (!CentralHeaderReadsBack(&w, plan, i, directoryEnd, &position))
             return Misread(errorDetail, *errorDetail);
     }
+    Zip64EndRecord zip64{};
+    if (plan.zip64EndOffset != 0) {
+        const auto count = static_cast<uint64_t>(plan.entryCount);
+        zip64 = Zip64EndRecord{1,
+                               plan.zip64EndOffset,
+                               0,
+                               1,
+                               Zip64EndSignature,
+                               Zip64EndLeastSize,
+                               0,
+                               0,
+                               count,
+                               count,
+                               directoryEnd - plan.directoryOffset,
+                               plan.directoryOffset};
+    }
     if (position != directoryEnd ||
         !EndRecordReadsBack(&w, open.stream, plan.endRecordOffset, plan.endRecord,
-                            PlanBytes(plan, plan.archiveComment), plan.archiveComment.length)) {
+                            PlanBytes(plan, plan.archiveComment), plan.archiveComment.length,
+                            plan.zip64EndOffset != 0 ? &zip64 : nullptr)) {
         return Misread(errorDetail, *errorDetail);
     }
     return 0;
 }
 
 int ReadBackNewEndRecord(const char* path, uint64_t offset, const uint8_t* record,
-                         const uint8_t* comment, size_t commentLength, int* errorDetail) {
+                         const uint8_t* comment, size_t commentLength, const Zip64EndRecord* zip64,
+                         int* errorDetail) {
     OpenFile open;
     Window w;
     int r = OpenNewArchive(path, &open, &w, errorDetail);
     if (r != 0)
         return r;
-    if (!EndRecordReadsBack(&w, open.stream, offset, record, comment, commentLength))
+    if (!EndRecordReadsBack(&w, open.stream, offset, record, comment, commentLength, zip64))
         return Misread(errorDetail, *errorDetail);
     return 0;
 }

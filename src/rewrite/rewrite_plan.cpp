@@ -190,6 +190,9 @@ int PlanCentralExtra(const CentralRecord& record, EntryPlan* entry, TextArena* a
         RuleFor(*arena, entry->commentChanges, entry->comment, entry->commentUtf8);
     uint8_t* bytes = arena->bytes + entry->centralExtra.at;
     size_t kept = FilterUnicodeFields(bytes, record.extraLength, nameRule, commentRule, bytes);
+    // With -r the writer stores the entry's 64-bit values afresh.
+    if (context.relaxedVersions)
+        kept = DropExtraFields(bytes, kept, Zip64ExtraId);
     arena->used -= record.extraLength - kept;
     entry->centralExtra.length = static_cast<uint32_t>(kept);
     return 0;

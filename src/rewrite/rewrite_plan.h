@@ -23,22 +23,26 @@ struct TextArena {
     size_t capacity;
 };
 
-// The new form of one entry, in the order of context.order.
+// The new form of one entry, in the order of context.order. 72 bytes: the
+// plan holds one for every entry.
 struct EntryPlan {
     const CentralRecord* record;
     uint8_t nameChanges;     // the name is re-encoded: its flags change with it
     uint8_t commentChanges;  // the comment is re-encoded
     // Filled while the local sections are written.
     uint16_t flags;
-    uint32_t localHeaderOffset;
-    uint16_t localExtraLength;  // of the new local header
-    uint64_t dataLength;        // of the data that follows it
-    ArenaText name;             // the name as it will be stored
-    ArenaText nameUtf8;         // its UTF-8 form, for Unicode Path fields
-    ArenaText comment;          // the entry comment as it will be stored
+    uint16_t localExtraLength;   // of the new local header
+    uint64_t localHeaderOffset;  // in the new archive
+    uint64_t dataLength;         // of the data that follows it
+    ArenaText name;              // the name as it will be stored
+    ArenaText nameUtf8;          // its UTF-8 form, for Unicode Path fields
+    ArenaText comment;           // the entry comment as it will be stored
     ArenaText commentUtf8;
-    ArenaText centralExtra;  // the central extra field after the Unicode field rule
+    // The central extra field after the Unicode field rule, without a 0x0001
+    // field (with -r the writer puts a fresh one before it).
+    ArenaText centralExtra;
 };
+static_assert(sizeof(EntryPlan) == 72);
 
 struct RewritePlan {
     int entryCount;
@@ -47,8 +51,11 @@ struct RewritePlan {
     TextArena arena;
     // Filled when the directory and the end record are written.
     uint64_t directoryOffset;
+    uint64_t zip64EndOffset;  // of the ZIP64 end record; 0 when none is written
     uint64_t endRecordOffset;
     uint8_t endRecord[EndRecordSize];
+    // The ZIP64 end record and its locator, where they are written.
+    uint8_t zip64Records[Zip64EndSize + Zip64LocatorSize];
 };
 
 // Works out every new text of the archive (entry names, entry comments,

@@ -17,7 +17,8 @@ import tempfile
 
 # Every way of running the tool whose results must agree: listings, the list
 # file, rewrites to Shift-JIS and UTF-8 (comment-only ones included, on the
-# archives whose names are ASCII), the backup, and reading with -r.
+# archives whose names are ASCII), the backup, and reading and rewriting both
+# ways with -r (ZIP64 archives among them).
 MODES = [
     [],
     ["-a"],
@@ -28,6 +29,7 @@ MODES = [
     ["-c:sN", "-b"],
     ["-a", "-c:uN", "-b", "-f:list.csv"],
     ["-r", "-a", "-c:sN", "-f:list.csv"],
+    ["-r", "-c:uN", "-b"],
 ]
 
 

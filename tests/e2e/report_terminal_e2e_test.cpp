@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,9 +58,11 @@ std::string WhyNoPseudoTerminal() {
            "), so what a terminal receives cannot be checked; mount devpts on /dev/pts";
 }
 
-// Runs arcpeek with standard output on a pseudo-terminal, in the locale named
-// by `locale`, and returns what the terminal received.
-ToolRun RunOnTerminal(const std::vector<std::string>& args, const std::string& locale) {
+// Runs arcpeek with standard output (and with `errorsToo` standard error) on
+// a pseudo-terminal, in the locale named by `locale`, and returns what the
+// terminal received.
+ToolRun RunOnTerminal(const std::vector<std::string>& args, const std::string& locale,
+                      bool errorsToo = false) {
     ToolRun run;
     int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
@@ -78,7 +81,7 @@ ToolRun RunOnTerminal(const std::vector<std::string>& args, const std::string& l
         ::dup2(slave, 1);
         int nullFd = ::open("/dev/null", O_RDWR);
         ::dup2(nullFd, 0);
-        ::dup2(nullFd, 2);
+        ::dup2(errorsToo ? slave : nullFd, 2);
         ::close(master);
         ::close(slave);
         ::unsetenv("LC_CTYPE");
@@ -177,6 +180,37 @@ TEST(TerminalOutput, RefusalThatRelaxedReadingLiftsNamesTheSwitchOnATerminalOnly
     scratch.Write("a.zip", "no archive at all");
     EXPECT_EQ(RunOnTerminal({archive}, "C.UTF-8").output.find("-r "), std::string::npos)
         << "a refusal that -r does not lift";
+    ZipLayout zip64;  // a ZIP64 field, which a rewrite without -r refuses
+    zip64.entries.resize(1);
+    zip64.entries[0].name = "日本";
+    zip64.entries[0].flags = 0x0800;
+    zip64.entries[0].localExtra = Zip64Field({1, 1});
+    scratch.Write("a.zip", BuildZip(zip64));
+    terminal = RunOnTerminal({"-c:sN", archive}, "C.UTF-8");
+    EXPECT_EQ(terminal.exitCode, 69);
+    EXPECT_NE(terminal.output.find(" : (20, 0)\n" + hint + "\n"), std::string::npos)
+        << terminal.output;
+}
+
+// A rewrite that moves more than 256 MiB shows its progress in one line on
+// standard error, where that is a terminal; a pipe receives nothing, and
+// standard output stays as it was.
+TEST(TerminalOutput, LongRewriteShowsProgressOnATerminalOnly) {
+    if (std::string why = WhyNoPseudoTerminal(); !why.empty())
+        GTEST_SKIP() << why;
+    ScratchDir scratch;
+    const std::string archive =
+        WriteSparseArchive(scratch, uint64_t{300} << 20, false, "日本.bin", 0x0800);
+    const std::string total = std::to_string(std::filesystem::file_size(FsPath(archive)));
+    ToolRun terminal = RunOnTerminal({"-c:sN", archive}, "C.UTF-8", true);
+    EXPECT_EQ(terminal.exitCode, 0);
+    const std::string last = "\r" + total + " / " + total + " bytes (100%)\n";
+    ASSERT_GT(terminal.output.size(), last.size());
+    EXPECT_EQ(terminal.output.substr(terminal.output.size() - last.size()), last);
+    EXPECT_EQ(terminal.output[0], '\r') << "updated in place";
+    ToolRun pipe = RunIntoPipe({"-c:uN", archive}, "C.UTF-8");
+    EXPECT_EQ(pipe.exitCode, 0);
+    EXPECT_EQ(pipe.output + pipe.errors, "");
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ struct SeenArchive {
 const char* const DumpScript =
     "import sys, zipfile, hashlib\n"
     "z = zipfile.ZipFile(sys.argv[1])\n"
+    "if z.testzip() is not None: sys.exit('testzip: ' + z.testzip())\n"
     "for i in z.infolist():\n"
     "    raw = i.orig_filename.encode('utf-8' if i.flag_bits & 0x800 else 'cp437')\n"
     "    data = z.read(i)\n"
@@ -107,6 +108,10 @@ std::string OwnListing(const std::string& archive, bool relaxed = false) {
 void ExpectToolsAccept(const std::string& archive) {
     ToolRun unzip = RunProgram({"unzip", "-t", archive});
     EXPECT_EQ(unzip.exitCode, 0) << unzip.output << unzip.errors;
+    if (HaveProgram("bsdtar")) {
+        ToolRun bsdtar = RunProgram({"bsdtar", "-tf", archive});
+        EXPECT_EQ(bsdtar.exitCode, 0) << bsdtar.errors;
+    }
     ToolRun sevenZip = RunProgram({"7zz", "t", archive});
     EXPECT_EQ(sevenZip.exitCode, 0) << sevenZip.output << sevenZip.errors;
     EXPECT_NE(sevenZip.output.find("Everything is Ok"), std::string::npos) << sevenZip.output;
@@ -383,6 +388,52 @@ TEST_F(RealToolRewrite, InfoZipStreamWithZip64DescriptorIsRefusedUntouched) {
     EXPECT_EQ(run.exitCode, 69) << run.output;
     EXPECT_EQ(ReadFileBytes(archive), bytes);
     EXPECT_EQ(dir.List(), listed);
+
+    // With -r the local field and the descriptor are copied as they are.
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-r -c:uN", &before);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(Hex(after.entries[0].name), Hex("\xE3\x82\xA2")) << "ア";
+    ExpectToolsAccept(archive);
+}
+
+// ZIP64 archives of real tools, rewritten with -r both ways: python's
+// zipfile (a ZIP64 local field forced on one entry, more than 65,535
+// entries), then the same archive updated by 7-Zip, which writes every record
+// anew. More than 65,535 entries take ZIP64 end records in the new archive.
+TEST_F(RealToolRewrite, Zip64ArchivesOfRealToolsAreRewrittenWithRelaxedChecks) {
+    const std::string archive = dir.File("many.zip");
+    ToolRun made =
+        RunProgram({"python3", "-c",
+                    "import zipfile,sys\n"
+                    "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                    "    with z.open('\\u65e5\\u672c.bin', 'w', force_zip64=True) as f:\n"
+                    "        f.write(b'x' * 70000)\n"
+                    "    for i in range(65540): z.writestr('f%05d' % i, '')\n",
+                    archive});
+    ASSERT_EQ(made.exitCode, 0) << made.errors;
+    auto holds = [](const SeenArchive& seen, const std::string& name) {
+        for (const SeenEntry& e : seen.entries) {
+            if (e.name == name)
+                return true;
+        }
+        return false;
+    };
+    SeenArchive before;
+    SeenArchive after = RewriteKeepingData(archive, "-r -c:sN", &before);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_TRUE(holds(after, SjisNihongo.substr(0, 4) + ".bin"));
+    ExpectToolsAccept(archive);
+    const std::string bytes = ReadFileBytes(archive);
+    EXPECT_EQ(GetLe32(bytes, bytes.size() - 22 - 20), 0x07064B50u) << "a ZIP64 locator";
+
+    dir.Write("added.txt", "added");
+    made = RunProgram({"7zz", "a", "-tzip", "-mx0", archive, "added.txt"}, dir.path());
+    ASSERT_EQ(made.exitCode, 0) << made.output << made.errors;
+    after = RewriteKeepingData(archive, "-r -c:uN", &before);
+    EXPECT_EQ(after.entries.size(), 65542u);
+    EXPECT_TRUE(holds(after, "\xE6\x97\xA5\xE6\x9C\xAC.bin"));
+    ExpectToolsAccept(archive);
 }
 
 // The extra field less its Info-ZIP Unicode Path fields (0x7075), which a

@@ -8,6 +8,8 @@
 #include <functional>
 #include <sstream>
 
+#include "support/zip_builder.h"
+
 ScratchDir::~ScratchDir() {
     if (path_.empty())
         return;
@@ -81,3 +83,35 @@ std::string Hex(const std::string& bytes) {
 const char* const ExpectedBanner =
     "\nArcpeek Ver.1.0.0.0 ( Build: 2014.02.03 )\n"
     "Copyright (C) 2014-2026 The Arcpeek developers.\n\n";
+
+// The local header, the hole, then the directory and the end records. With
+// `zip64` the sizes and the directory offset stand in ZIP64 records; without,
+// they are stored modulo 2^32, as some writers do past 4 GiB.
+std::string WriteSparseArchive(const ScratchDir& scratch, uint64_t dataSize, bool zip64,
+                               const std::string& name, uint16_t flags) {
+    ZipEntryLayout e;
+    e.name = name;
+    e.flags = flags;
+    e.compressedSize = e.uncompressedSize = zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(dataSize);
+    e.crc32 = 0;
+    if (zip64)
+        e.extra = Zip64Field({dataSize, dataSize});
+    ZipLayout local;
+    local.entries = {e};
+    const std::string head = BuildZip(local).substr(0, 30 + e.name.size() + e.extra.size());
+    const uint64_t directoryOffset = head.size() + dataSize;
+    ZipLayout tail;
+    tail.withLocalSections = false;
+    tail.entries = {e};
+    tail.entries[0].localHeaderOffset = 0;
+    tail.directoryOffset = zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(directoryOffset);
+    if (zip64) {
+        tail.zip64End = Zip64EndLayout{};
+        tail.zip64End->directoryOffset = directoryOffset;
+        tail.zip64End->recordOffset = directoryOffset + 46 + e.name.size() + e.extra.size();
+    }
+    const std::string path = scratch.Write("big.zip", head);
+    std::filesystem::resize_file(FsPath(path), directoryOffset);
+    std::ofstream(FsPath(path), std::ios::binary | std::ios::app) << BuildZip(tail);
+    return path;
+}

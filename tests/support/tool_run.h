@@ -2,6 +2,7 @@
 // test a scratch folder of its own.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -59,6 +60,11 @@ private:
 // The file system path for a UTF-8 path: on Windows in UTF-16, and in the
 // long form where it exceeds MAX_PATH, as the tool itself opens it.
 std::filesystem::path FsPath(const std::string& utf8);
+
+// Writes big.zip into `scratch`: one stored entry `name` of `dataSize` bytes
+// over a hole; with `zip64` in ZIP64 records, else modulo 2^32. Returns its path.
+std::string WriteSparseArchive(const ScratchDir& scratch, uint64_t dataSize, bool zip64,
+                               const std::string& name = "video.mp4", uint16_t flags = 0);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);

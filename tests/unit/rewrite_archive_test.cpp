@@ -6,7 +6,10 @@
 #include <string>
 
 #include "archive/context.h"
+#include "archive/reader.h"
+#include "archive/zip64_values.h"
 #include "platform/fileio.h"
+#include "rewrite/layout_check.h"
 #include "rewrite/rewrite.h"
 #include "support/tool_run.h"
 #include "support/zip_builder.h"
@@ -19,6 +22,7 @@ protected:
     void TearDown() override {
         DisarmFileFault();
         ResetArchiveContext();
+        largestPlainOffset = LargestStoredOffset;
     }
 
     // Stores `bytes` as a.zip, loads the context and rewrites it.
@@ -214,6 +218,56 @@ TEST_F(RewriteArchive, EndRecordKeepsItsCountsAndGetsTheNewDirectory) {
     ASSERT_EQ(zip.error, "");
     EXPECT_EQ(zip.diskEntries, 2);
     EXPECT_EQ(zip.totalEntries, 7);
+}
+
+// With -r, offsets past what a 32-bit field holds go to a fresh 0x0001 field
+// (version needed 45) and to ZIP64 end records. The limit is lowered so that
+// a small archive crosses it: the second and third entries and the directory
+// lie beyond it. Sizes that an entry's 0x0001 field held stay there, and its
+// other extra fields follow in their order.
+TEST_F(RewriteArchive, WithRelaxedChecksOffsetsPastTheLimitTakeZip64Forms) {
+    const std::string other("\x0A\x00\x02\x00xy", 6);  // \x00 then "xy": not hex digits
+    ZipLayout layout;
+    layout.entries = {Entry(Utf8Nihon, "alpha"), Entry(Utf8A, "beta"), Entry("z", "gamma")};
+    layout.entries[2].compressedSize = layout.entries[2].uncompressedSize = 0xFFFFFFFF;
+    layout.entries[2].extra = other + Zip64Field({5, 5});
+    HeldArchive held;
+    held.nameEncoding = Utf8;
+    held.entries = {Converted(SjisNihon), Converted(SjisA)};
+    path = dir.Write("a.zip", BuildZip(layout));
+    const int count = LoadIntoContext(BuildZip(layout), path, held, ShiftJis);
+    context.relaxedVersions = 1;
+    context.records[2].hasZip64Values = 1;
+    largestPlainOffset = 30;
+    ASSERT_EQ(RewriteArchiveNames(count, &detail), 0);
+
+    ResetArchiveContext();
+    context.relaxedVersions = 1;
+    int read = 0;
+    ASSERT_EQ(ReadArchiveDirectory(path.c_str(), &read, &detail), 0);
+    ASSERT_EQ(read, 3);
+    EXPECT_EQ(context.zip64End.present, 1);
+    EXPECT_EQ(context.directory.offset, 39u + 36 + 62);
+    EXPECT_EQ(context.records[0].extraLength, 0);
+    EXPECT_EQ(context.records[1].localHeaderOffset, 0xFFFFFFFFu);
+    EXPECT_EQ(Zip64ValuesOf(context.records[1]).localHeaderOffset, 39u);
+    EXPECT_EQ(context.records[1].neededVersion, 45);
+    const CentralRecord& last = context.records[2];
+    EXPECT_EQ(std::string(last.extra, last.extraLength), Zip64Field({5, 5, 39 + 36}) + other);
+    if (HaveProgram("unzip")) {
+        ToolRun unzip = RunProgram({"unzip", "-t", path});
+        EXPECT_EQ(unzip.exitCode, 0) << unzip.output << unzip.errors;
+    }
+
+    // An extra field of 65,535 bytes has no room for the offset: refused, not cut.
+    layout.entries[2].extra += "\x0B\x00" + std::string("\xE1\xFF", 2) + std::string(65505, 'f');
+    const std::string full = BuildZip(layout);
+    path = dir.Write("a.zip", full);
+    ASSERT_EQ(LoadIntoContext(full, path, held, ShiftJis), 3);
+    context.relaxedVersions = 1;
+    context.records[2].hasZip64Values = 1;
+    EXPECT_EQ(RewriteArchiveNames(3, &detail), TargetTextTooLong);
+    EXPECT_EQ(After(), full);
 }
 
 TEST_F(RewriteArchive, EntriesAreWrittenInFileOrderWhateverTheDirectoryOrder) {
