@@ -9,27 +9,6 @@
 
 namespace {
 
-// Quotes one argument so that CommandLineToArgvW, and the C runtime's own
-// parsing, give it back unchanged: backslashes are doubled only before a quote.
-std::wstring Quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-        return argument;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
 // The standard handles, made inheritable so that the program receives them.
 // A handle that is missing stays null.
 HANDLE InheritableStdHandle(DWORD which) {
@@ -65,9 +44,9 @@ std::string SiblingProgram(const char* name) {
 
 int RunProgramAndWait(const std::string& path, const std::vector<std::string>& arguments) {
     std::wstring program = SystemPath(path.c_str());
-    std::wstring line = Quoted(WideFromUtf8(path));
+    std::wstring line = QuotedArgument(WideFromUtf8(path));
     for (const std::string& argument : arguments)
-        line += L" " + Quoted(WideFromUtf8(argument));
+        line += L" " + QuotedArgument(WideFromUtf8(argument));
     std::fflush(stdout);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

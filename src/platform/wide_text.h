@@ -22,3 +22,8 @@ std::wstring SystemPath(const char* path);
 // The path in the form the native file calls take ("\??\C:\dir\name"),
 // made absolute: for renames through SetFileInformationByHandle.
 std::wstring NativePath(const char* path);
+
+// Quotes one argument for a command line so that CommandLineToArgvW, and the
+// C runtime's own parsing, give it back unchanged: backslashes are doubled
+// only before a quote.
+std::wstring QuotedArgument(const std::wstring& argument);

@@ -17,32 +17,12 @@ namespace {
 // The Linux folders the checkers live in; Wine shows the Linux root as Z:.
 const char* const LinuxProgramFolders[] = {"/usr/local/bin", "/usr/bin", "/bin"};
 
-// Quotes one argument for the command line as CommandLineToArgvW reads it.
-std::wstring Quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\n\v\"") == std::wstring::npos)
-        return argument;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out.push_back(c);
-    }
-    out.append(backslashes * 2, L'\\');
-    out.push_back(L'"');
-    return out;
-}
-
 std::wstring CommandLine(const std::vector<std::string>& argv) {
     std::wstring line;
     for (const std::string& argument : argv) {
         if (!line.empty())
             line.push_back(L' ');
-        line += Quoted(WideFromUtf8(argument));
+        line += QuotedArgument(WideFromUtf8(argument));
     }
     return line;
 }
