@@ -305,58 +305,59 @@ int CopyEntryData(Walk* walk, uint64_t length) {
     return 0;
 }
 
+// Takes `length` bytes of the archive into `bytes` and puts them into the
+// new archive, each half failing its own step.
+int PassStep(Walk* walk, uint8_t* bytes, size_t length, int readCode, int writeCode) {
+    int r = ReadStep(walk, bytes, length, readCode);
+    return r != 0 ? r : WriteStep(walk, bytes, length, writeCode);
+}
+
+// How a descriptor's first four bytes are taken.
+enum class DescriptorStart {
+    Either,     // the signature where they hold it, else the CRC-32
+    Crc,        // the CRC-32: the descriptor has no signature
+    Signature,  // the signature, which must be there
+};
+
+// Copies a data descriptor: its first four bytes, then the CRC-32 where they
+// were the signature, then its two sizes of `sizesLength` bytes together.
+int CopyDescriptorParts(Walk* walk, DescriptorStart start, size_t sizesLength) {
+    uint8_t bytes[16];
+    int r = PassStep(walk, bytes, 4, DescriptorStartReadFailed, DescriptorStartWriteFailed);
+    if (r != 0)
+        return r;
+    const bool signature = ReadLe32(bytes) == DescriptorSignature;
+    if (start == DescriptorStart::Signature && !signature)
+        return LayoutUnsupported;
+    if (start != DescriptorStart::Crc && signature)
+        r = PassStep(walk, bytes, 4, DescriptorCrcReadFailed, DescriptorCrcWriteFailed);
+    if (r == 0) {
+        r = PassStep(walk, bytes, sizesLength, DescriptorSizesReadFailed,
+                     DescriptorSizesWriteFailed);
+    }
+    return r;
+}
+
 // Copies a data descriptor of 12 bytes, or 16 when it starts with its
 // signature.
 int CopyDescriptor(Walk* walk) {
-    uint8_t bytes[8];
-    int r = ReadStep(walk, bytes, 4, DescriptorStartReadFailed);
-    if (r == 0)
-        r = WriteStep(walk, bytes, 4, DescriptorStartWriteFailed);
-    if (r != 0)
-        return r;
-    if (ReadLe32(bytes) == DescriptorSignature) {
-        r = ReadStep(walk, bytes, 4, DescriptorCrcReadFailed);
-        if (r == 0)
-            r = WriteStep(walk, bytes, 4, DescriptorCrcWriteFailed);
-        if (r != 0)
-            return r;
-    }
-    r = ReadStep(walk, bytes, 8, DescriptorSizesReadFailed);
-    if (r == 0)
-        r = WriteStep(walk, bytes, 8, DescriptorSizesWriteFailed);
-    return r;
+    return CopyDescriptorParts(walk, DescriptorStart::Either, 8);
 }
 
 // With -r, a data descriptor fills the gap up to the next section: 12 bytes
 // (CRC-32 and two 4-byte sizes) or 20 (two 8-byte sizes, ZIP64), each 4
-// bytes longer with its signature in front. It is copied as read.
+// bytes longer with its signature in front, which must then be there. It is
+// copied as read.
 int CopyDescriptorToNext(Walk* walk, uint64_t next) {
     if (walk->inputPosition > next)
         return LayoutUnsupported;
     const uint64_t gap = next - walk->inputPosition;
     if (gap != 12 && gap != 16 && gap != 20 && gap != 24)
         return LayoutUnsupported;
-    uint8_t bytes[16];
-    int r = ReadStep(walk, bytes, 4, DescriptorStartReadFailed);
-    if (r == 0)
-        r = WriteStep(walk, bytes, 4, DescriptorStartWriteFailed);
-    if (r != 0)
-        return r;
-    size_t sizes = static_cast<size_t>(gap) - 4;
-    if (gap % 8 == 0) {
-        if (ReadLe32(bytes) != DescriptorSignature)
-            return LayoutUnsupported;
-        r = ReadStep(walk, bytes, 4, DescriptorCrcReadFailed);
-        if (r == 0)
-            r = WriteStep(walk, bytes, 4, DescriptorCrcWriteFailed);
-        if (r != 0)
-            return r;
-        sizes -= 4;
-    }
-    r = ReadStep(walk, bytes, sizes, DescriptorSizesReadFailed);
-    if (r == 0)
-        r = WriteStep(walk, bytes, sizes, DescriptorSizesWriteFailed);
-    return r;
+    const bool isSigned = gap % 8 == 0;
+    const size_t sizesLength = static_cast<size_t>(gap) - (isSigned ? 8 : 4);
+    return CopyDescriptorParts(walk, isSigned ? DescriptorStart::Signature : DescriptorStart::Crc,
+                               sizesLength);
 }
 
 // A section must end exactly where the next one (or the directory) starts.
