@@ -66,14 +66,20 @@ bool DestinationError(int error) {
     return error == ENOSPC || error == EDQUOT || error == EFBIG || error == EROFS || error == EPERM;
 }
 
-// Starts writing the `length` bytes before the current position of `fd` to
-// disk, without waiting. A hint: files that cannot take it are left alone.
+// Starts writing the whole pages among the `length` bytes before the current
+// position of `fd` to disk, without waiting. A hint: files that cannot take
+// it are left alone. The page that the position cuts is left out: the next
+// write fills it, and a write into a page under write-back waits until the
+// disk has taken it, once for every piece (that wait made unaligned copies
+// take two to four times as long).
 void StartWriteBack(int fd, size_t length) {
     off_t end = ::lseek(fd, 0, SEEK_CUR);
     if (end < 0 || static_cast<uint64_t>(end) < length)
         return;
-    ::sync_file_range(fd, end - static_cast<off_t>(length), static_cast<off_t>(length),
-                      SYNC_FILE_RANGE_WRITE);
+    off_t first = (end - static_cast<off_t>(length)) / PageSize * PageSize;
+    off_t last = end / PageSize * PageSize;
+    if (last > first)
+        ::sync_file_range(fd, first, last - first, SYNC_FILE_RANGE_WRITE);
 }
 
 // copy_file_range pays only where both positions lie on page boundaries:
