@@ -23,15 +23,14 @@ void CheckHeldTexts(int entryCount, int relaxed) {
     FUZZ_CHECK(std::memchr(context.commentBuffer, 0, CommentBufferSize) != nullptr);
     for (int i = 0; i < entryCount; ++i) {
         const CentralRecord& record = context.records[i];
-        FUZZ_CHECK(context.entries[i].nameLength == record.nameLength);
         FUZZ_CHECK(relaxed || record.nameLength < EntryNameCapacity);
         FUZZ_CHECK(relaxed || !record.hasZip64Values);
         FUZZ_CHECK(std::memchr(record.name, 0, record.nameLength + 1u) != nullptr);
-        if (record.comment)
-            FUZZ_CHECK(std::memchr(record.comment, 0, record.commentLength + 1u) != nullptr);
+        if (const char* comment = CommentOf(&record))
+            FUZZ_CHECK(std::memchr(comment, 0, record.commentLength + 1u) != nullptr);
         if (record.hasZip64Values) {
             Zip64Values values{};
-            FUZZ_CHECK(ReadZip64Values(record, reinterpret_cast<const uint8_t*>(record.extra),
+            FUZZ_CHECK(ReadZip64Values(record, reinterpret_cast<const uint8_t*>(ExtraOf(&record)),
                                        record.extraLength, &values));
         }
     }

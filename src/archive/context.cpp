@@ -11,11 +11,9 @@ void FreeArchiveTables() {
     std::free(context.pool);
     std::free(context.order);
     std::free(context.records);
-    std::free(context.entries);
     context.pool = nullptr;
     context.order = nullptr;
     context.records = nullptr;
-    context.entries = nullptr;
     context.poolSize = 0;
 }
 

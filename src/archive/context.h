@@ -1,6 +1,6 @@
 // The process-wide archive context: the switches of the command line, the end
 // record and comment of the archive, the archive-wide findings about its texts,
-// and the four per-entry tables. There is exactly one instance, `context`; every
+// and the three per-entry tables. There is exactly one instance, `context`; every
 // subsystem reads and writes its fields directly.
 #pragma once
 
@@ -94,9 +94,12 @@ struct CentralRecord {
     uint32_t externalAttributes;
     uint32_t localHeaderOffset;
 
-    char* name;     // display form, zero-terminated; always set
-    char* extra;    // extra field as stored; null when extraLength is 0
-    char* comment;  // display form; null when commentLength is 0
+    // Display form, zero-terminated; always set. The entry's other texts
+    // follow it in the pool, each with a zero byte: the name as stored where
+    // it lies apart (below), the extra field as stored, then the comment in
+    // display form. ExtraOf and CommentOf find them there, so the record
+    // holds one pointer, not three.
+    char* name;
     // One byte each: the table holds one record per entry, and a listing
     // should take little more memory than the directory it shows.
     uint8_t nameConverted;     // the name was non-ASCII and went through detection
@@ -127,7 +130,29 @@ inline const char* StoredNameOf(const CentralRecord* record) {
     return record->storedNameApart ? record->name + record->nameLength + 1 : record->name;
 }
 
-// Parsed view of one entry, used by the reports.
+// Where the texts behind the name (or behind the stored name) begin.
+inline const char* TextsAfterNameOf(const CentralRecord* record) {
+    return record->storedNameApart ? StoredNameOf(record) + record->storedNameLength + 1
+                                   : record->name + record->nameLength + 1;
+}
+
+// The extra field as stored, extraLength bytes; null when it is empty.
+inline const char* ExtraOf(const CentralRecord* record) {
+    return record->extraLength > 0 ? TextsAfterNameOf(record) : nullptr;
+}
+
+// The entry comment in display form, commentLength bytes, zero-terminated;
+// null when it is empty.
+inline const char* CommentOf(const CentralRecord* record) {
+    if (record->commentLength == 0)
+        return nullptr;
+    const char* after = TextsAfterNameOf(record);
+    return record->extraLength > 0 ? after + record->extraLength + 1 : after;
+}
+
+// Parsed view of one entry, used by the reports; EntryInfoOf (records.h)
+// makes it from the entry's record when it is needed, so no table of them is
+// held beside the records.
 struct EntryInfo {
     uint8_t madeByVersion;
     uint8_t madeByHost;
@@ -146,11 +171,6 @@ struct EntryInfo {
     uint8_t hour;
     uint8_t minute;
     uint8_t second;
-    // The entry name in display form is the entry's CentralRecord `name`
-    // (nameLength bytes, zero-terminated, in the pool); the reports take
-    // everything but the date from the record. Holding no second reference
-    // keeps this record at 36 bytes and the tables close to the size of the
-    // directory; converted names are still limited to EntryNameCapacity bytes.
 };
 
 struct ArchiveContext {
@@ -196,7 +216,6 @@ struct ArchiveContext {
     FileIdentity archiveIdentity;
 
     // Per-entry tables, allocated by the reader, freed by FreeArchiveTables.
-    EntryInfo* entries;
     CentralRecord* records;
     CentralRecord** order;  // the records in the order of a rewrite; built by a rewrite only
     char* pool;             // storage of all entry texts
@@ -209,6 +228,6 @@ extern ArchiveContext context;
 // the converters' work areas back at their default length).
 void ResetArchiveContext();
 
-// Frees the four tables in the order pool, order, records, entries; each only
-// if it was allocated. Safe to call more than once.
+// Frees the three tables in the order pool, order, records; each only if it
+// was allocated. Safe to call more than once.
 void FreeArchiveTables();

@@ -287,7 +287,7 @@ int ReadArchiveComment(std::FILE* file, int* errorDetail) {
     return 0;
 }
 
-// Allocates the entry, record and text tables and the directory buffer; the
+// Allocates the record and text tables and the directory buffer; the
 // rewrite order is built only when a rewrite runs (SortRecordOrder). The pool is sized from
 // the directory: a converted text is at most twice its stored length plus its
 // terminator, and a converted name is also kept as stored, so every text of
@@ -298,12 +298,6 @@ int AllocateTables(size_t count, size_t directorySize, DirectoryWindow* director
                    int* errorDetail) {
     errno = 0;
     const TableUse use = context.targetEncoding != Ascii ? TableSpeedFirst : TableMemoryFirst;
-    const size_t entryBytes = count * sizeof(EntryInfo);
-    context.entries = static_cast<EntryInfo*>(AllocateTable(entryBytes, use));
-    if (!context.entries) {
-        *errorDetail = errno;
-        return 14;
-    }
     directory->size = directorySize;
     directory->capacity = std::min(directorySize + TextPadding, WindowCapacity);
     directory->bytes = static_cast<uint8_t*>(std::malloc(directory->capacity));
@@ -416,15 +410,6 @@ const uint8_t* AtPosition(const Walk* walk) {
     return walk->window->bytes + (walk->position - walk->window->start);
 }
 
-void SplitDateAndTime(uint16_t t, uint16_t d, EntryInfo* entry) {
-    entry->second = static_cast<uint8_t>((t & 0x1F) * 2);
-    entry->minute = static_cast<uint8_t>((t >> 5) & 0x3F);
-    entry->hour = static_cast<uint8_t>((t >> 11) & 0x1F);
-    entry->day = static_cast<uint8_t>(d & 0x1F);
-    entry->month = static_cast<uint8_t>((d >> 5) & 0x0F);
-    entry->year = static_cast<uint16_t>((d >> 9) + 1980);
-}
-
 // Without -r only the versions of the tools this one was made for are read.
 // With -r, archives from any tool are: any "version made by", and any
 // "version needed" up to 63 (6.3, the newest version of the format).
@@ -453,14 +438,11 @@ bool IsAcceptedNeededVersion(uint16_t version) {
     return version == 10 || version == 20 || version == 45;
 }
 
-// Takes the header's fixed fields into the record and the entry; returns 0 or
-// the code of a refused version.
-int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* entry) {
-    std::memset(entry, 0, sizeof *entry);
+// Takes the header's fixed fields into the record; returns 0 or the code of
+// a refused version.
+int TakeHeaderFields(const uint8_t* header, CentralRecord* record) {
     LoadCentralHeader(header, record);
     record->name = nullptr;
-    record->extra = nullptr;
-    record->comment = nullptr;
     record->nameConverted = 0;
     record->commentConverted = 0;
     record->nameLossy = 0;
@@ -469,22 +451,12 @@ int TakeHeaderFields(const uint8_t* header, CentralRecord* record, EntryInfo* en
     record->hasZip64Values = 0;
     record->storedNameLength = record->nameLength;
 
-    entry->madeByVersion = record->madeByVersion;
-    entry->madeByHost = record->madeByHost;
     context.madeByVersion = record->madeByVersion;
     context.madeByHost = record->madeByHost;
     if (!IsAcceptedMadeByVersion(record->madeByVersion))
         return 92;
-    entry->neededVersion = record->neededVersion;
     if (!IsAcceptedNeededVersion(record->neededVersion))
         return 93;
-
-    entry->flags = record->flags;
-    entry->method = record->method;
-    entry->crc32 = record->crc32;
-    entry->compressedSize = record->compressedSize;
-    entry->uncompressedSize = record->uncompressedSize;
-    SplitDateAndTime(record->modTime, record->modDate, entry);
     return 0;
 }
 
@@ -534,7 +506,7 @@ DecodedText DecodeName(Walk* walk, const uint8_t* stored, size_t n,
 }
 
 // Decodes the name into its display form and places it in the pool.
-int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record, EntryInfo* entry) {
+int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record) {
     const char* text = reinterpret_cast<const char*>(stored);
     size_t length = n;
     char fixed[EntryNameCapacity];
@@ -561,15 +533,15 @@ int TakeName(Walk* walk, const uint8_t* stored, size_t n, CentralRecord* record,
         record->storedNameApart = 1;
     }
     record->nameLength = static_cast<uint16_t>(length);
-    entry->nameLength = static_cast<uint16_t>(length);
     return 0;
 }
 
-int TakeExtraField(Walk* walk, const uint8_t* stored, size_t x, CentralRecord* record) {
+// Places the extra field in the pool, right behind the name, where ExtraOf
+// finds it.
+int TakeExtraField(Walk* walk, const uint8_t* stored, size_t x) {
     if (x == 0)
         return 0;
-    record->extra = PlaceInPool(walk, stored, x);
-    return record->extra ? 0 : 83;
+    return PlaceInPool(walk, stored, x) ? 0 : 83;
 }
 
 // With -r, an entry whose header marks a size, its offset or its disk number
@@ -584,8 +556,9 @@ int TakeZip64Values(const uint8_t* extra, size_t x, CentralRecord* record) {
     return 0;
 }
 
-// Places the entry comment in the pool: as stored when it is plain, else
-// decoded straight into the pool. Without -r the comment is copied into the
+// Places the entry comment in the pool, behind the extra field, where
+// CommentOf finds it: as stored when it is plain, else decoded straight into
+// the pool. Without -r the comment is copied into the
 // text buffer of TextBufferSize bytes; with -r into a work area as large.
 int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* record) {
     if (c == 0)
@@ -593,8 +566,7 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
     if (c > LongestEntryComment && !Relaxed())
         return EntryCommentTooLong;
     if (!IsNonAsciiText(stored, c)) {
-        record->comment = PlaceInPool(walk, stored, c);
-        return record->comment ? 0 : EntryCommentTooLong;
+        return PlaceInPool(walk, stored, c) ? 0 : EntryCommentTooLong;
     }
     uint8_t fixed[TextBufferSize + TextPadding];
     uint8_t* text = fixed;
@@ -609,7 +581,6 @@ int TakeComment(Walk* walk, const uint8_t* stored, size_t c, CentralRecord* reco
     DecodedText decoded = DecodeNonAsciiText(text, c, text, destination, PoolRoom(walk));
     if (decoded.tooLong || decoded.length > LongestText)
         return EntryCommentTooLong;
-    record->comment = destination;
     record->commentLength = static_cast<uint16_t>(decoded.length);
     record->commentConverted = 1;
     record->commentLossy = decoded.lossy;
@@ -627,9 +598,7 @@ int ReadCentralEntry(Walk* walk, size_t index) {
     if (r != 0)
         return r;
     CentralRecord* record = &context.records[index];
-    EntryInfo* entry = &context.entries[index];
-
-    r = TakeHeaderFields(AtPosition(walk), record, entry);
+    r = TakeHeaderFields(AtPosition(walk), record);
     if (r != 0)
         return r;
 
@@ -642,18 +611,16 @@ int ReadCentralEntry(Walk* walk, size_t index) {
         return 82;
     if (CentralHeaderSize + n + x + c > walk->size - walk->position)
         return 83;
-    entry->internalAttributes = record->internalAttributes;
-    entry->externalAttributes = record->externalAttributes;
 
     r = EnsureInWindow(walk->window, walk->position, CentralHeaderSize + n + x + c,
                        walk->errorDetail);
     if (r != 0)
         return r;
     const uint8_t* name = AtPosition(walk) + CentralHeaderSize;
-    r = TakeName(walk, name, n, record, entry);
+    r = TakeName(walk, name, n, record);
     if (r != 0)
         return r;
-    r = TakeExtraField(walk, name + n, x, record);
+    r = TakeExtraField(walk, name + n, x);
     if (r != 0)
         return r;
     r = TakeZip64Values(name + n, x, record);
@@ -762,8 +729,8 @@ HeaderCount ExpectedHeaders() {
     return HeaderCount{Zip64Marker16, std::max<size_t>(Zip64Marker16, most), true};
 }
 
-// Tables for more entries than an int counts (each 116 bytes, some 250 GB)
-// are beyond any memory this tool runs in.
+// Tables for more entries than an int counts (a record of 64 bytes and the
+// texts of each, some 200 GB) are beyond any memory this tool runs in.
 bool TablesFit(const HeaderCount& expected) {
     return expected.capacity <= static_cast<size_t>(INT32_MAX);
 }

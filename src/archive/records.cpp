@@ -80,3 +80,28 @@ void StoreCentralHeader(const CentralRecord& record, uint8_t* bytes) {
     WriteLe32(bytes + 38, record.externalAttributes);
     WriteLe32(bytes + 42, record.localHeaderOffset);
 }
+
+EntryInfo EntryInfoOf(const CentralRecord& record) {
+    EntryInfo entry{};
+    entry.madeByVersion = record.madeByVersion;
+    entry.madeByHost = record.madeByHost;
+    entry.neededVersion = record.neededVersion;
+    entry.flags = record.flags;
+    entry.method = record.method;
+    entry.crc32 = record.crc32;
+    entry.compressedSize = record.compressedSize;
+    entry.uncompressedSize = record.uncompressedSize;
+    entry.nameLength = record.nameLength;
+    entry.internalAttributes = record.internalAttributes;
+    entry.externalAttributes = record.externalAttributes;
+    // The MS-DOS time and date as stored; no field is range-checked.
+    const uint16_t t = record.modTime;
+    const uint16_t d = record.modDate;
+    entry.second = static_cast<uint8_t>((t & 0x1F) * 2);
+    entry.minute = static_cast<uint8_t>((t >> 5) & 0x3F);
+    entry.hour = static_cast<uint8_t>((t >> 11) & 0x1F);
+    entry.day = static_cast<uint8_t>(d & 0x1F);
+    entry.month = static_cast<uint8_t>((d >> 5) & 0x0F);
+    entry.year = static_cast<uint16_t>((d >> 9) + 1980);
+    return entry;
+}

@@ -81,3 +81,7 @@ void LoadZip64EndRecord(const uint8_t* bytes, Zip64EndRecord* record);
 void LoadCentralHeader(const uint8_t* bytes, CentralRecord* record);
 // Writes the header fields of `record` as 46 bytes.
 void StoreCentralHeader(const CentralRecord& record, uint8_t* bytes);
+
+// The parsed view of an entry as the reports use it: the record's fields,
+// its name's length in display form, and its MS-DOS date and time split.
+EntryInfo EntryInfoOf(const CentralRecord& record);

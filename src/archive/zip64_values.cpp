@@ -73,8 +73,8 @@ bool ReadZip64Values(const CentralRecord& record, const uint8_t* extra, size_t e
 Zip64Values Zip64ValuesOf(const CentralRecord& record) {
     Zip64Values values{};
     if (!record.hasZip64Values ||
-        !ReadZip64Values(record, reinterpret_cast<const uint8_t*>(record.extra), record.extraLength,
-                         &values)) {
+        !ReadZip64Values(record, reinterpret_cast<const uint8_t*>(ExtraOf(&record)),
+                         record.extraLength, &values)) {
         values = Zip64Values{record.uncompressedSize, record.compressedSize,
                              record.localHeaderOffset, record.diskNumberStart};
     }

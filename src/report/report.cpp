@@ -5,6 +5,7 @@
 #include <string>
 
 #include "archive/context.h"
+#include "archive/records.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "report/report_lines.h"
@@ -50,7 +51,7 @@ void PrintReport(int entryCount) {
         AppendDetailBlock(&block, entryCount, "\n");
     block.append(ListingHeader);
     for (int i = 0; i < entryCount; ++i) {
-        AppendListingRow(&block, context.records[i], context.entries[i]);
+        AppendListingRow(&block, context.records[i], EntryInfoOf(context.records[i]));
         if (block.size() >= BlockSize) {
             ConsoleWrite(block);
             block.clear();
@@ -75,7 +76,7 @@ int WriteListFile(int entryCount, int* errorDetail) {
         AppendDetailBlock(&block, entryCount, "\r\n");
     bool written = true;
     for (int i = 0; i < entryCount && written; ++i) {
-        AppendListFileLine(&block, context.records[i], context.entries[i]);
+        AppendListFileLine(&block, context.records[i], EntryInfoOf(context.records[i]));
         if (block.size() >= BlockSize) {
             written = WriteBlock(file, block);
             block.clear();

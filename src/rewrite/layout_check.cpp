@@ -29,8 +29,9 @@ bool RecordIsZip64(const CentralRecord& record) {
         record.localHeaderOffset == Zip64Marker32) {
         return true;
     }
-    return record.extraLength > 0 && ExtraHasField(reinterpret_cast<const uint8_t*>(record.extra),
-                                                   record.extraLength, Zip64ExtraId);
+    return record.extraLength > 0 &&
+           ExtraHasField(reinterpret_cast<const uint8_t*>(ExtraOf(&record)), record.extraLength,
+                         Zip64ExtraId);
 }
 
 // Offsets strictly ascending from 0, every local header before the

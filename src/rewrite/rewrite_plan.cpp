@@ -157,10 +157,10 @@ int PlanComment(const CentralRecord& record, EntryPlan* entry, TextArena* arena)
     if (record.commentLength == 0)
         return 0;
     if (!record.commentConverted) {
-        return ArenaAppend(arena, record.comment, record.commentLength, &entry->comment);
+        return ArenaAppend(arena, CommentOf(&record), record.commentLength, &entry->comment);
     }
     entry->commentChanges = 1;
-    int r = StoreTargetText(record.comment, record.commentLength, CommentLimitOfRun(), arena,
+    int r = StoreTargetText(CommentOf(&record), record.commentLength, CommentLimitOfRun(), arena,
                             &entry->comment);
     if (r != 0)
         return r;
@@ -182,7 +182,7 @@ UnicodeFieldRule RuleFor(const TextArena& arena, int changes, ArenaText stored, 
 int PlanCentralExtra(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
     if (record.extraLength == 0)
         return 0;
-    int r = ArenaAppend(arena, record.extra, record.extraLength, &entry->centralExtra);
+    int r = ArenaAppend(arena, ExtraOf(&record), record.extraLength, &entry->centralExtra);
     if (r != 0)
         return r;
     UnicodeFieldRule nameRule = RuleFor(*arena, entry->nameChanges, entry->name, entry->nameUtf8);

@@ -98,7 +98,7 @@ TEST_F(JapaneseArchive, NamesInEachEncodingAreHeldInShiftJis) {
         EXPECT_EQ(context.nameEncoding, c.encoding);
         const CentralRecord& record = context.records[0];
         EXPECT_EQ(Hex(std::string(record.name, record.nameLength)), Hex(c.held));
-        EXPECT_EQ(context.entries[0].nameLength, c.held.size());
+        EXPECT_EQ(context.records[0].nameLength, c.held.size());
         EXPECT_EQ(context.records[0].nameConverted, 1);
         EXPECT_EQ(context.records[0].nameLossy, c.lossy);
     }
@@ -125,7 +125,7 @@ TEST_F(JapaneseArchive, EntryCommentsAreConvertedWithCrLfNewlines) {
     const CentralRecord& record = context.records[0];
     EXPECT_EQ(record.nameConverted, 0);
     EXPECT_EQ(record.commentConverted, 1);
-    EXPECT_EQ(Hex(record.comment), "82 A0 0D 0A 82 A2");
+    EXPECT_EQ(Hex(CommentOf(&record)), "82 A0 0D 0A 82 A2");
     EXPECT_EQ(record.commentLength, 6);
     EXPECT_EQ(record.commentLossy, 0);
 }

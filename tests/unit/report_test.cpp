@@ -49,7 +49,6 @@ protected:
         size_t poolSize = 1;
         for (const TestEntry& e : list)
             poolSize += e.name.size() + 1;
-        context.entries = static_cast<EntryInfo*>(std::calloc(n, sizeof(EntryInfo)));
         context.records = static_cast<CentralRecord*>(std::calloc(n, sizeof(CentralRecord)));
         context.pool = static_cast<char*>(std::calloc(poolSize, 1));
         context.poolSize = poolSize;
@@ -65,13 +64,8 @@ protected:
             r.uncompressedSize = e.uncompressedSize;
             r.extraLength = e.extraLength;
             r.commentLength = e.commentLength;
-            EntryInfo& info = context.entries[i];
-            info.year = e.year;
-            info.month = e.month;
-            info.day = e.day;
-            info.hour = e.hour;
-            info.minute = e.minute;
-            info.second = e.second;
+            r.modDate = static_cast<uint16_t>(((e.year - 1980) << 9) | (e.month << 5) | e.day);
+            r.modTime = static_cast<uint16_t>((e.hour << 11) | (e.minute << 5) | (e.second / 2));
         }
         return static_cast<int>(n);
     }

@@ -253,7 +253,7 @@ TEST_F(RewriteArchive, WithRelaxedChecksOffsetsPastTheLimitTakeZip64Forms) {
     EXPECT_EQ(Zip64ValuesOf(context.records[1]).localHeaderOffset, 39u);
     EXPECT_EQ(context.records[1].neededVersion, 45);
     const CentralRecord& last = context.records[2];
-    EXPECT_EQ(std::string(last.extra, last.extraLength), Zip64Field({5, 5, 39 + 36}) + other);
+    EXPECT_EQ(std::string(ExtraOf(&last), last.extraLength), Zip64Field({5, 5, 39 + 36}) + other);
     if (HaveProgram("unzip")) {
         ToolRun unzip = RunProgram({"unzip", "-t", path});
         EXPECT_EQ(unzip.exitCode, 0) << unzip.output << unzip.errors;

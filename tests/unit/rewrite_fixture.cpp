@@ -67,7 +67,6 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
 
     int count = context.endRecord.diskEntries;
     size_t alloc = count > 0 ? static_cast<size_t>(count) : 1;
-    context.entries = static_cast<EntryInfo*>(std::calloc(alloc, sizeof(EntryInfo)));
     context.records = static_cast<CentralRecord*>(std::calloc(alloc, sizeof(CentralRecord)));
     context.order = static_cast<CentralRecord**>(std::calloc(alloc, sizeof(CentralRecord*)));
     context.poolSize = bytes.size() * 3 + 1024 * alloc;
@@ -97,8 +96,10 @@ int LoadIntoContext(const std::string& bytes, const std::string& path, const Hel
         PoolAppend(&cursor, name);  // the stored name, right behind the held one
         r->storedNameApart = 1;
         r->nameLength = static_cast<uint16_t>(shownName.size());
-        r->extra = r->extraLength > 0 ? PoolAppend(&cursor, extra) : nullptr;
-        r->comment = !shownComment.empty() ? PoolAppend(&cursor, shownComment) : nullptr;
+        if (r->extraLength > 0)
+            PoolAppend(&cursor, extra);  // where ExtraOf finds it
+        if (!shownComment.empty())
+            PoolAppend(&cursor, shownComment);  // where CommentOf finds it
         r->commentLength = static_cast<uint16_t>(shownComment.size());
         r->nameConverted = h.nameConverted;
         r->commentConverted = h.commentConverted;
