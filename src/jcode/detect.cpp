@@ -50,6 +50,15 @@ bool HasByteBelowSpace(const uint8_t* bytes) {
     return ((word - 0x2020202020202020ULL) & ~word & 0x8080808080808080ULL) != 0;
 }
 
+// True when all eight bytes at `bytes` lie from 0x20 to 0x7F. With no top
+// bit set, subtracting 0x20 sets a top bit only in or after a byte below it.
+bool IsPlainWord(const uint8_t* bytes) {
+    constexpr uint64_t Tops = 0x8080808080808080ULL;
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return (word & Tops) == 0 && ((word - 0x2020202020202020ULL) & Tops) == 0;
+}
+
 // What the UTF-8 pass found.
 struct Utf8Evidence {
     bool broken;
@@ -177,7 +186,8 @@ bool ScanPairPass(const uint8_t* bytes, int32_t length, PairEvidence* evidence) 
         uint8_t c = bytes[i + 1];
         uint8_t k = pairClasses.of[b];
         if (k & PlainByte) {
-            ++i;
+            // Runs of plain bytes, as in "_0001.dat", eight at a time.
+            i += i + 8 <= length && IsPlainWord(bytes + i) ? 8 : 1;
             continue;
         }
         if (b < 0x20) {

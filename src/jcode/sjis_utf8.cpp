@@ -60,6 +60,32 @@ bool IsPrintableAscii(uint64_t word) {
            ((word + 0x0101010101010101ull) & Tops) == 0;
 }
 
+// The packed UTF-8 forms (CodePage932Utf8At) of the pairs that the one pass
+// converts, by lead byte and trail byte, once worked out: 0 while unknown,
+// NoPlainForm for a pair that ends the one pass (no trail byte, a code of an
+// extension area, a character with no UTF-8 form). One look-up per
+// character instead of the checks behind it.
+constexpr uint32_t NoPlainForm = 1;
+uint32_t plainPairForms[256][256];
+
+uint32_t LearnPlainPair(uint8_t lead, uint8_t trail) {
+    const uint8_t pair[2] = {lead, trail};
+    uint32_t form = NoPlainForm;
+    if (IsTrailByte(trail) && !(plainClasses.of[lead] == PlainLeadToCheck &&
+                                InExtensionArea(static_cast<uint16_t>(lead << 8 | trail)))) {
+        form = CodePage932Utf8At(pair, 2);
+        if (form == 0)
+            form = NoPlainForm;  // a replacement
+    }
+    plainPairForms[lead][trail] = form;
+    return form;
+}
+
+inline uint32_t PlainPairForm(uint8_t lead, uint8_t trail) {
+    uint32_t form = plainPairForms[lead][trail];
+    return form != 0 ? form : LearnPlainPair(lead, trail);
+}
+
 // The fault of the double-byte character whose lead byte stands at `text`,
 // or 0 when it is accepted. The area test comes first so that only codes
 // inside an area go through the JIS round trip.
@@ -174,39 +200,31 @@ int ShiftJisToUtf8Plain(const char* source, char* output, size_t capacity, int* 
     size_t total = 0;
     size_t i = 0;
     while (i < textLength) {
-        if (asciiAsIs && textLength - i >= 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, text + i, sizeof word);
-            if (IsPrintableAscii(word)) {
-                std::memcpy(gathered + total, &word, sizeof word);
-                total += 8;
-                i += 8;
-                continue;
-            }
-        }
-        uint8_t b = text[i];
+        const uint8_t b = text[i];
+        const uint8_t k = plainClasses.of[b];
         uint32_t form = 0;
-        switch (plainClasses.of[b]) {
-            case PlainSingle:
-                form = CodePage932Utf8At(text + i, 1);
-                i += 1;
-                break;
-            case PlainLead:
-            case PlainLeadToCheck: {
-                uint8_t trail = text[i + 1];
-                if (!IsTrailByte(trail))
-                    return NotPlainText;
-                if (plainClasses.of[b] == PlainLeadToCheck &&
-                    InExtensionArea(static_cast<uint16_t>(b << 8 | trail))) {
-                    return NotPlainText;
-                }
-                form = CodePage932Utf8At(text + i, 2);
-                i += 2;
-                break;
-            }
-            default:
-                // A newline, half-width katakana, or a byte that starts nothing.
+        if (k >= PlainLead) {
+            // The zero byte that ends the text is no trail byte.
+            form = PlainPairForm(b, text[i + 1]);
+            if (form == NoPlainForm)
                 return NotPlainText;
+            i += 2;
+        } else if (k == PlainSingle) {
+            if (asciiAsIs && textLength - i >= 8) {
+                uint64_t word = 0;
+                std::memcpy(&word, text + i, sizeof word);
+                if (IsPrintableAscii(word)) {
+                    std::memcpy(gathered + total, &word, sizeof word);
+                    total += 8;
+                    i += 8;
+                    continue;
+                }
+            }
+            form = CodePage932Utf8At(text + i, 1);
+            i += 1;
+        } else {
+            // A newline, half-width katakana, or a byte that starts nothing.
+            return NotPlainText;
         }
         if (form == 0)
             return NotPlainText;  // a replacement

@@ -357,7 +357,7 @@ int BuildRewritePlan(int entryCount, RewritePlan* plan) {
         static_cast<EntryPlan*>(AllocateTable(count * sizeof(EntryPlan), TableSpeedFirst));
     if (plan->entries == nullptr)
         return RewriteOutOfMemory;
-    std::memset(plan->entries, 0, count * sizeof(EntryPlan));
+    // PlanEntry clears each entry as it comes to it.
     ReserveArenaForTexts(entryCount, &plan->arena);
     int r = 0;
     for (int i = 0; i < entryCount && r == 0; ++i) {
