@@ -494,8 +494,10 @@ DecodedText DecodeName(Walk* walk, const uint8_t* stored, size_t n,
         return DecodeNonAsciiText(work, n, stored, fixed, EntryNameCapacity);
     }
     LongTextAreas* areas = walk->longTexts;
-    areas->work.resize(std::max(areas->work.size(), n + NameWorkPadding));
-    areas->converted.resize(std::max(areas->converted.size(), 2 * n + 1));
+    if (areas->work.size() < n + NameWorkPadding)
+        areas->work.resize(n + NameWorkPadding);
+    if (areas->converted.size() < 2 * n + 1)
+        areas->converted.resize(2 * n + 1);
     std::memcpy(areas->work.data(), stored, n);
     std::memset(areas->work.data() + n, 0, NameWorkPadding);
     *converted = areas->converted.data();

@@ -4,8 +4,10 @@
 // helpers convert between the stored bytes and the context's records, independent of the host.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "archive/context.h"
 
@@ -41,11 +43,23 @@ constexpr uint16_t FlagEncrypted = 0x0001;
 constexpr uint16_t FlagDataDescriptor = 0x0008;
 constexpr uint16_t FlagUtf8 = 0x0800;
 
+// On a little-endian host a field is one load or store; elsewhere it is put
+// together byte by byte.
 inline uint16_t ReadLe16(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint16_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
 inline uint32_t ReadLe32(const uint8_t* p) {
+    if constexpr (std::endian::native == std::endian::little) {
+        uint32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return v;
+    }
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -55,11 +69,19 @@ inline uint64_t ReadLe64(const uint8_t* p) {
 }
 
 inline void WriteLe16(uint8_t* p, uint16_t v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof v);
+        return;
+    }
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
 inline void WriteLe32(uint8_t* p, uint32_t v) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, &v, sizeof v);
+        return;
+    }
     p[0] = static_cast<uint8_t>(v);
     p[1] = static_cast<uint8_t>(v >> 8);
     p[2] = static_cast<uint8_t>(v >> 16);

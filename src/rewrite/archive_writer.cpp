@@ -243,10 +243,13 @@ int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
 int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
                      const LocalHeaderView& view) {
     uint8_t* extra = headerBuffer + LocalHeaderSize + view.nameLength;
-    UnicodeFieldRule nameRule = RuleFor(plan, entry->nameChanges, entry->name, entry->nameUtf8);
-    UnicodeFieldRule commentRule =
-        RuleFor(plan, entry->commentChanges, entry->comment, entry->commentUtf8);
-    size_t kept = FilterUnicodeFields(extra, view.extraLength, nameRule, commentRule, extra);
+    size_t kept = 0;
+    if (view.extraLength > 0) {
+        UnicodeFieldRule nameRule = RuleFor(plan, entry->nameChanges, entry->name, entry->nameUtf8);
+        UnicodeFieldRule commentRule =
+            RuleFor(plan, entry->commentChanges, entry->comment, entry->commentUtf8);
+        kept = FilterUnicodeFields(extra, view.extraLength, nameRule, commentRule, extra);
+    }
 
     entry->flags = NewFlags(view.flags, *entry);
     entry->localHeaderOffset = walk->outputOffset;
