@@ -197,16 +197,6 @@ uint64_t NextSectionStart(const RewritePlan& plan, int i) {
     return context.directory.offset;
 }
 
-UnicodeFieldRule RuleFor(const RewritePlan& plan, int changes, ArenaText stored, ArenaText utf8) {
-    UnicodeFieldRule rule{};
-    rule.applies = changes;
-    rule.stored = PlanBytes(plan, stored);
-    rule.storedLength = stored.length;
-    rule.utf8 = utf8.present ? PlanBytes(plan, utf8) : nullptr;
-    rule.utf8Length = utf8.length;
-    return rule;
-}
-
 // Reads the local header, its name and its extra field into headerBuffer.
 int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
     int r = ReadStep(walk, headerBuffer, LocalHeaderSize, LocalHeaderReadFailed);
@@ -243,12 +233,16 @@ int ReadLocalHeader(Walk* walk, LocalHeaderView* view) {
 int WriteLocalHeader(Walk* walk, const RewritePlan& plan, EntryPlan* entry,
                      const LocalHeaderView& view) {
     uint8_t* extra = headerBuffer + LocalHeaderSize + view.nameLength;
-    size_t kept = 0;
-    if (view.extraLength > 0) {
-        UnicodeFieldRule nameRule = RuleFor(plan, entry->nameChanges, entry->name, entry->nameUtf8);
+    size_t kept = view.extraLength;
+    if (HasUnicodeField(extra, kept)) {
+        static char nameUtf8[Utf8FormRoom];
+        static char commentUtf8[Utf8FormRoom];
+        UnicodeFieldRule nameRule = UnicodeFieldRuleFor(
+            entry->nameChanges, PlanBytes(plan, entry->name), entry->name.length, nameUtf8);
         UnicodeFieldRule commentRule =
-            RuleFor(plan, entry->commentChanges, entry->comment, entry->commentUtf8);
-        kept = FilterUnicodeFields(extra, view.extraLength, nameRule, commentRule, extra);
+            UnicodeFieldRuleFor(entry->commentChanges, PlanBytes(plan, entry->comment),
+                                entry->comment.length, commentUtf8);
+        kept = FilterUnicodeFields(extra, kept, nameRule, commentRule, extra);
     }
 
     entry->flags = NewFlags(view.flags, *entry);

@@ -48,6 +48,11 @@ bool ExtraHasField(const uint8_t* extra, size_t length, uint16_t id) {
     return false;
 }
 
+bool HasUnicodeField(const uint8_t* extra, size_t length) {
+    return ExtraHasField(extra, length, UnicodePathExtraId) ||
+           ExtraHasField(extra, length, UnicodeCommentExtraId);
+}
+
 size_t FilterUnicodeFields(const uint8_t* extra, size_t length, const UnicodeFieldRule& nameRule,
                            const UnicodeFieldRule& commentRule, uint8_t* output) {
     size_t at = 0;

@@ -15,6 +15,10 @@ constexpr uint16_t UnicodeCommentExtraId = 0x6375;
 // a field whose size runs past the end.
 bool ExtraHasField(const uint8_t* extra, size_t length, uint16_t id);
 
+// True when the extra field holds a Unicode Path or Unicode Comment field:
+// only then can FilterUnicodeFields change it.
+bool HasUnicodeField(const uint8_t* extra, size_t length);
+
 // What a rewritten text must look like for its Unicode field to stay: the
 // field's text must equal `utf8` (the new text's UTF-8 form), and its CRC-32
 // is recomputed over `stored` (the new text as stored in the header).

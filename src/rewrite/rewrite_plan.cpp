@@ -18,8 +18,6 @@ namespace {
 // One converted text at a time: the longest text with its zero byte.
 constexpr size_t ScratchSize = NewTextLimitRelaxed + 1;
 char scratch[ScratchSize];
-// The UTF-8 form of a stored Shift-JIS text: up to three bytes for two.
-constexpr size_t Utf8FormSize = 3 * (ScratchSize / 2) + 2;
 
 constexpr size_t ArenaStep = 65536;
 
@@ -116,24 +114,6 @@ int StoreTargetText(const char* held, size_t heldLength, int limit, TextArena* a
     return 0;
 }
 
-// The UTF-8 form of a new text, which a Unicode field must match. A text
-// with no UTF-8 form has none; its Unicode fields are then left out.
-int StoreUtf8Form(ArenaText stored, TextArena* arena, ArenaText* utf8) {
-    if (context.targetEncoding == Utf8) {
-        *utf8 = stored;
-        return 0;
-    }
-    std::memcpy(scratch, arena->bytes + stored.at, stored.length);
-    scratch[stored.length] = '\0';
-    static char converted[Utf8FormSize];
-    int length = 0;
-    if (HeldTextToUtf8(scratch, converted, sizeof converted, &length) < 0) {
-        *utf8 = ArenaText{0, 0, 0};
-        return 0;
-    }
-    return ArenaAppend(arena, converted, static_cast<size_t>(length), utf8);
-}
-
 int PlanName(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
     if (record.nameLossy)
         return LossyTextRefused;
@@ -145,7 +125,7 @@ int PlanName(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
         return r;
     if (entry->name.length == 0)
         return EmptyName;
-    return StoreUtf8Form(entry->name, arena, &entry->nameUtf8);
+    return 0;
 }
 
 // A converted text was stored with at least one byte: its held form can be
@@ -160,21 +140,8 @@ int PlanComment(const CentralRecord& record, EntryPlan* entry, TextArena* arena)
         return ArenaAppend(arena, CommentOf(&record), record.commentLength, &entry->comment);
     }
     entry->commentChanges = 1;
-    int r = StoreTargetText(CommentOf(&record), record.commentLength, CommentLimitOfRun(), arena,
-                            &entry->comment);
-    if (r != 0)
-        return r;
-    return StoreUtf8Form(entry->comment, arena, &entry->commentUtf8);
-}
-
-UnicodeFieldRule RuleFor(const TextArena& arena, int changes, ArenaText stored, ArenaText utf8) {
-    UnicodeFieldRule rule{};
-    rule.applies = changes;
-    rule.stored = arena.bytes + stored.at;
-    rule.storedLength = stored.length;
-    rule.utf8 = utf8.present ? arena.bytes + utf8.at : nullptr;
-    rule.utf8Length = utf8.length;
-    return rule;
+    return StoreTargetText(CommentOf(&record), record.commentLength, CommentLimitOfRun(), arena,
+                           &entry->comment);
 }
 
 // The central extra field as read, less the Unicode fields that no longer
@@ -185,11 +152,18 @@ int PlanCentralExtra(const CentralRecord& record, EntryPlan* entry, TextArena* a
     int r = ArenaAppend(arena, ExtraOf(&record), record.extraLength, &entry->centralExtra);
     if (r != 0)
         return r;
-    UnicodeFieldRule nameRule = RuleFor(*arena, entry->nameChanges, entry->name, entry->nameUtf8);
-    UnicodeFieldRule commentRule =
-        RuleFor(*arena, entry->commentChanges, entry->comment, entry->commentUtf8);
     uint8_t* bytes = arena->bytes + entry->centralExtra.at;
-    size_t kept = FilterUnicodeFields(bytes, record.extraLength, nameRule, commentRule, bytes);
+    size_t kept = record.extraLength;
+    if (HasUnicodeField(bytes, kept)) {
+        static char nameUtf8[Utf8FormRoom];
+        static char commentUtf8[Utf8FormRoom];
+        UnicodeFieldRule nameRule = UnicodeFieldRuleFor(
+            entry->nameChanges, arena->bytes + entry->name.at, entry->name.length, nameUtf8);
+        UnicodeFieldRule commentRule =
+            UnicodeFieldRuleFor(entry->commentChanges, arena->bytes + entry->comment.at,
+                                entry->comment.length, commentUtf8);
+        kept = FilterUnicodeFields(bytes, kept, nameRule, commentRule, bytes);
+    }
     // With -r the writer stores the entry's 64-bit values afresh.
     if (context.relaxedVersions)
         kept = DropExtraFields(bytes, kept, Zip64ExtraId);
@@ -323,6 +297,24 @@ int CommentLimitOfRun() {
 
 const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text) {
     return plan.arena.bytes + text.at;
+}
+
+UnicodeFieldRule UnicodeFieldRuleFor(int changes, const uint8_t* stored, size_t storedLength,
+                                     char* utf8Room) {
+    UnicodeFieldRule rule{changes, stored, storedLength, stored, storedLength};
+    if (!changes || context.targetEncoding == Utf8)
+        return rule;
+    std::memcpy(scratch, stored, storedLength);
+    scratch[storedLength] = '\0';
+    int length = 0;
+    if (HeldTextToUtf8(scratch, utf8Room, Utf8FormRoom, &length) < 0) {
+        rule.utf8 = nullptr;
+        rule.utf8Length = 0;
+        return rule;
+    }
+    rule.utf8 = reinterpret_cast<const uint8_t*>(utf8Room);
+    rule.utf8Length = static_cast<size_t>(length);
+    return rule;
 }
 
 int ConvertArchiveComment(char* output, int* length) {

@@ -8,6 +8,8 @@
 
 #include "archive/context.h"
 #include "archive/records.h"
+#include "rewrite/extra_fields.h"
+#include "rewrite/rewrite.h"
 
 // A run of bytes in the plan's arena. Offsets, not pointers, since the arena
 // grows by reallocation. Eight bytes: the plan holds five for every entry.
@@ -23,7 +25,7 @@ struct TextArena {
     size_t capacity;
 };
 
-// The new form of one entry, in the order of context.order. 72 bytes: the
+// The new form of one entry, in the order of context.order. 56 bytes: the
 // plan holds one for every entry.
 struct EntryPlan {
     const CentralRecord* record;
@@ -35,14 +37,12 @@ struct EntryPlan {
     uint64_t localHeaderOffset;  // in the new archive
     uint64_t dataLength;         // of the data that follows it
     ArenaText name;              // the name as it will be stored
-    ArenaText nameUtf8;          // its UTF-8 form, for Unicode Path fields
     ArenaText comment;           // the entry comment as it will be stored
-    ArenaText commentUtf8;
     // The central extra field after the Unicode field rule, without a 0x0001
     // field (with -r the writer puts a fresh one before it).
     ArenaText centralExtra;
 };
-static_assert(sizeof(EntryPlan) == 72);
+static_assert(sizeof(EntryPlan) == 56);
 
 struct RewritePlan {
     int entryCount;
@@ -71,6 +71,20 @@ void FreeRewritePlan(RewritePlan* plan);
 
 // The bytes of `text` in the plan's arena.
 const uint8_t* PlanBytes(const RewritePlan& plan, ArenaText text);
+
+// Room for the UTF-8 form of the longest new text, with its zero byte: up to
+// three bytes for every two stored.
+constexpr size_t Utf8FormRoom = 3 * ((NewTextLimitRelaxed + 1) / 2) + 2;
+
+// What keeps the Unicode fields of an entry truthful to one of its new texts
+// (`stored`, as the new archive stores it; `changes`: it is re-encoded): the
+// text, and its UTF-8 form, which a Unicode field must match. Where the
+// target is not UTF-8 that form is worked out into `utf8Room` (Utf8FormRoom
+// bytes); a text with none leaves the rule without one, and its Unicode
+// fields are then left out. Only an extra field that holds a Unicode field
+// needs a rule.
+UnicodeFieldRule UnicodeFieldRuleFor(int changes, const uint8_t* stored, size_t storedLength,
+                                     char* utf8Room);
 
 // Converts the archive comment (context.commentBuffer) to the target into
 // `output` (room for NewTextLimitRelaxed + 1 bytes), checking it as
