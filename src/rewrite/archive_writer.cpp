@@ -394,7 +394,7 @@ int WriteLocalSection(Walk* walk, RewritePlan* plan, int i) {
     r = WriteLocalHeader(walk, *plan, entry, view);
     // The central extra field, with the ZIP64 field its new offset may add,
     // must still fit its 16-bit length.
-    if (r == 0 && NewCentralExtraLength(*entry) > 0xFFFF)
+    if (r == 0 && NewCentralExtraLength(record, *entry) > 0xFFFF)
         r = TargetTextTooLong;
     if (r == 0)
         r = CopyEntryData(walk, dataLength);
@@ -412,8 +412,7 @@ uint8_t* IdleInputBuffer() {
     return inputBuffer;
 }
 
-size_t StoreNewZip64Field(const EntryPlan& entry, uint8_t* bytes) {
-    const CentralRecord& record = *entry.record;
+size_t StoreNewZip64Field(const CentralRecord& record, const EntryPlan& entry, uint8_t* bytes) {
     const bool offsetWide = entry.localHeaderOffset > largestPlainOffset;
     if (!record.hasZip64Values && !offsetWide)
         return 0;
@@ -441,13 +440,13 @@ size_t StoreNewZip64Field(const EntryPlan& entry, uint8_t* bytes) {
     return at;
 }
 
-size_t NewCentralExtraLength(const EntryPlan& entry) {
+size_t NewCentralExtraLength(const CentralRecord& record, const EntryPlan& entry) {
     uint8_t field[NewZip64FieldRoom];
-    return StoreNewZip64Field(entry, field) + entry.centralExtra.length;
+    return StoreNewZip64Field(record, entry, field) + entry.centralExtra.length;
 }
 
-uint16_t NewNeededVersion(const EntryPlan& entry, size_t zip64FieldLength) {
-    const uint16_t needed = entry.record->neededVersion;
+uint16_t NewNeededVersion(const CentralRecord& record, size_t zip64FieldLength) {
+    const uint16_t needed = record.neededVersion;
     if (zip64FieldLength == 0 || (needed & 0xFF) >= Zip64NeededVersion)
         return needed;
     return static_cast<uint16_t>((needed & 0xFF00) | Zip64NeededVersion);
@@ -457,9 +456,10 @@ uint32_t StoredOffset(uint64_t offset) {
     return offset > largestPlainOffset ? Zip64Marker32 : static_cast<uint32_t>(offset);
 }
 
-void StoreNewCentralHeader(const EntryPlan& entry, size_t zip64FieldLength, uint8_t* bytes) {
-    CentralRecord header = *entry.record;
-    header.neededVersion = NewNeededVersion(entry, zip64FieldLength);
+void StoreNewCentralHeader(const CentralRecord& record, const EntryPlan& entry,
+                           size_t zip64FieldLength, uint8_t* bytes) {
+    CentralRecord header = record;
+    header.neededVersion = NewNeededVersion(record, zip64FieldLength);
     header.flags = entry.flags;
     header.nameLength = static_cast<uint16_t>(entry.name.length);
     header.extraLength = static_cast<uint16_t>(zip64FieldLength + entry.centralExtra.length);
@@ -470,11 +470,13 @@ void StoreNewCentralHeader(const EntryPlan& entry, size_t zip64FieldLength, uint
 
 namespace {
 
-int WriteCentralHeader(Walk* walk, const RewritePlan& plan, const EntryPlan& entry) {
+int WriteCentralHeader(Walk* walk, const RewritePlan& plan, int i) {
+    const CentralRecord& record = PlannedRecordOf(i);
+    const EntryPlan& entry = plan.entries[i];
     uint8_t field[NewZip64FieldRoom];
-    const size_t fieldLength = StoreNewZip64Field(entry, field);
+    const size_t fieldLength = StoreNewZip64Field(record, entry, field);
     uint8_t bytes[CentralHeaderSize];
-    StoreNewCentralHeader(entry, fieldLength, bytes);
+    StoreNewCentralHeader(record, entry, fieldLength, bytes);
 
     int r = WriteStep(walk, bytes, CentralHeaderSize, CentralHeaderWriteFailed);
     if (r == 0) {
@@ -499,10 +501,11 @@ size_t DirectoryEnd(const RewritePlan& plan, uint8_t* lead) {
     if (plan.entryCount == 0)
         return 0;
     const EntryPlan& last = plan.entries[plan.entryCount - 1];
+    const CentralRecord& record = PlannedRecordOf(plan.entryCount - 1);
     uint8_t field[NewZip64FieldRoom];
-    const size_t fieldLength = StoreNewZip64Field(last, field);
+    const size_t fieldLength = StoreNewZip64Field(record, last, field);
     uint8_t header[CentralHeaderSize];
-    StoreNewCentralHeader(last, fieldLength, header);
+    StoreNewCentralHeader(record, last, fieldLength, header);
     std::vector<uint8_t> tail(header, header + CentralHeaderSize);
     const uint8_t* name = PlanBytes(plan, last.name);
     tail.insert(tail.end(), name, name + last.name.length);
@@ -619,7 +622,7 @@ int WriteSections(RewritePlan* plan, Walk* walk) {
     if (!context.relaxedVersions && directoryOffset > largestPlainOffset)
         return ArchiveTooLarge;
     for (int i = 0; i < plan->entryCount && r == 0; ++i) {
-        r = WriteCentralHeader(walk, *plan, plan->entries[i]);
+        r = WriteCentralHeader(walk, *plan, i);
     }
     if (r == 0)
         r = WriteEndRecord(walk, plan, directoryOffset);

@@ -31,15 +31,15 @@ constexpr size_t NewZip64FieldRoom = 4 + 3 * 8 + 4;
 // header offset where that lies beyond largestPlainOffset, its disk number
 // where marked with 0xFFFF, each only then. Stores the field into `bytes`
 // (NewZip64FieldRoom) and returns its length, 0 when the entry needs none.
-size_t StoreNewZip64Field(const EntryPlan& entry, uint8_t* bytes);
+size_t StoreNewZip64Field(const CentralRecord& record, const EntryPlan& entry, uint8_t* bytes);
 
 // The length of the entry's new central extra field: its 0x0001 field, then
 // the planned rest.
-size_t NewCentralExtraLength(const EntryPlan& entry);
+size_t NewCentralExtraLength(const CentralRecord& record, const EntryPlan& entry);
 
 // The version needed to extract that the new central header holds: at
 // least 45 where it has a 0x0001 field of `zip64FieldLength` bytes, else as read.
-uint16_t NewNeededVersion(const EntryPlan& entry, size_t zip64FieldLength);
+uint16_t NewNeededVersion(const CentralRecord& record, size_t zip64FieldLength);
 
 // How a 64-bit offset or size stands in a 32-bit field: as it is, or
 // 0xFFFFFFFF beyond largestPlainOffset.
@@ -47,7 +47,8 @@ uint32_t StoredOffset(uint64_t offset);
 
 // The 46 bytes of the central header that the new archive holds for `entry`,
 // whose 0x0001 field is `zip64FieldLength` bytes long.
-void StoreNewCentralHeader(const EntryPlan& entry, size_t zip64FieldLength, uint8_t* bytes);
+void StoreNewCentralHeader(const CentralRecord& record, const EntryPlan& entry,
+                           size_t zip64FieldLength, uint8_t* bytes);
 
 // The writer's input buffer, TransferBufferSize bytes, idle once the new
 // archive is written: the read-back reads through it, on pages the rewrite

@@ -156,10 +156,9 @@ bool LocalSectionReadsBack(Window* w, const RewritePlan& plan, int i, uint64_t* 
 // local header offset, and the version needed and extra field length that
 // its 0x0001 field of `fieldLength` bytes brings. Compared field by field,
 // without building the header.
-bool CentralFieldsAsPlanned(const uint8_t* h, const EntryPlan& entry, size_t fieldLength) {
-    const CentralRecord& r = *entry.record;
-    const uint32_t needed =
-        fieldLength == 0 ? r.neededVersion : NewNeededVersion(entry, fieldLength);
+bool CentralFieldsAsPlanned(const uint8_t* h, const CentralRecord& r, const EntryPlan& entry,
+                            size_t fieldLength) {
+    const uint32_t needed = fieldLength == 0 ? r.neededVersion : NewNeededVersion(r, fieldLength);
     const uint32_t extraLength = static_cast<uint32_t>(fieldLength) + entry.centralExtra.length;
     uint32_t differ = ReadLe32(h) ^ CentralHeaderSignature;
     differ |= ReadLe32(h + 4) ^ (r.madeByVersion | r.madeByHost << 8 | needed << 16);
@@ -179,8 +178,8 @@ bool CentralFieldsAsPlanned(const uint8_t* h, const EntryPlan& entry, size_t fie
 // A central header with a new 0x0001 field: the field holds the bytes the
 // writer meant, and the reader's own reading of it gives the entry's sizes
 // and disk number as read and its new local header offset.
-bool Zip64FieldAsPlanned(const uint8_t* header, const EntryPlan& entry, const uint8_t* field,
-                         size_t fieldLength) {
+bool Zip64FieldAsPlanned(const uint8_t* header, const CentralRecord& record, const EntryPlan& entry,
+                         const uint8_t* field, size_t fieldLength) {
     const uint8_t* extra = header + CentralHeaderSize + entry.name.length;
     if (std::memcmp(extra, field, fieldLength) != 0)
         return false;
@@ -189,7 +188,7 @@ bool Zip64FieldAsPlanned(const uint8_t* header, const EntryPlan& entry, const ui
     Zip64Values values{};
     if (!ReadZip64Values(stored, extra, stored.extraLength, &values))
         return false;
-    const Zip64Values planned = Zip64ValuesOf(*entry.record);
+    const Zip64Values planned = Zip64ValuesOf(record);
     return values.uncompressedSize == planned.uncompressedSize &&
            values.compressedSize == planned.compressedSize &&
            values.diskNumberStart == planned.diskNumberStart &&
@@ -202,16 +201,17 @@ bool Zip64FieldAsPlanned(const uint8_t* header, const EntryPlan& entry, const ui
 bool CentralHeaderReadsBack(Window* w, const RewritePlan& plan, int i, uint64_t directoryEnd,
                             uint64_t* position) {
     const EntryPlan& entry = plan.entries[i];
+    const CentralRecord& record = PlannedRecordOf(i);
     uint8_t field[NewZip64FieldRoom];
-    const size_t fieldLength = StoreNewZip64Field(entry, field);
+    const size_t fieldLength = StoreNewZip64Field(record, entry, field);
     const size_t extraLength = fieldLength + entry.centralExtra.length;
     const size_t size = CentralHeaderSize + entry.name.length + extraLength + entry.comment.length;
     if (*position + size > directoryEnd)
         return false;
     const uint8_t* header = BytesAt(w, *position, size, directoryEnd);
-    if (header == nullptr || !CentralFieldsAsPlanned(header, entry, fieldLength))
+    if (header == nullptr || !CentralFieldsAsPlanned(header, record, entry, fieldLength))
         return false;
-    if (fieldLength > 0 && !Zip64FieldAsPlanned(header, entry, field, fieldLength))
+    if (fieldLength > 0 && !Zip64FieldAsPlanned(header, record, entry, field, fieldLength))
         return false;
     const uint8_t* texts = header + CentralHeaderSize;
     if (!SameAsPlanned(texts, plan, entry.name) ||

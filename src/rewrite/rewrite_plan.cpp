@@ -174,7 +174,6 @@ int PlanCentralExtra(const CentralRecord& record, EntryPlan* entry, TextArena* a
 
 int PlanEntry(const CentralRecord& record, EntryPlan* entry, TextArena* arena) {
     *entry = EntryPlan{};
-    entry->record = &record;
     int r = PlanName(record, entry, arena);
     if (r == 0)
         r = PlanComment(record, entry, arena);
@@ -259,11 +258,13 @@ int CheckNamesStayDistinct(const RewritePlan& plan) {
             const EntryPlan& first = plan.entries[table[slot] & indexMask];
             if (!SameBytes(PlanBytes(plan, first.name), first.name.length, name, entry.name.length))
                 continue;
-            bool storedEqual =
-                SameBytes(reinterpret_cast<const uint8_t*>(StoredNameOf(first.record)),
-                          first.record->storedNameLength,
-                          reinterpret_cast<const uint8_t*>(StoredNameOf(entry.record)),
-                          entry.record->storedNameLength);
+            const CentralRecord& firstRecord =
+                PlannedRecordOf(static_cast<int>(table[slot] & indexMask));
+            const CentralRecord& record = PlannedRecordOf(i);
+            bool storedEqual = SameBytes(
+                reinterpret_cast<const uint8_t*>(StoredNameOf(&firstRecord)),
+                firstRecord.storedNameLength,
+                reinterpret_cast<const uint8_t*>(StoredNameOf(&record)), record.storedNameLength);
             if (!storedEqual)
                 result = DuplicateName;
             break;

@@ -25,10 +25,10 @@ struct TextArena {
     size_t capacity;
 };
 
-// The new form of one entry, in the order of context.order. 56 bytes: the
-// plan holds one for every entry.
+// The new form of one entry, in the order of context.order: entry i is the
+// new form of *context.order[i] (PlannedRecordOf). 48 bytes: the plan holds
+// one for every entry.
 struct EntryPlan {
-    const CentralRecord* record;
     uint8_t nameChanges;     // the name is re-encoded: its flags change with it
     uint8_t commentChanges;  // the comment is re-encoded
     // Filled while the local sections are written.
@@ -42,7 +42,12 @@ struct EntryPlan {
     // field (with -r the writer puts a fresh one before it).
     ArenaText centralExtra;
 };
-static_assert(sizeof(EntryPlan) == 56);
+static_assert(sizeof(EntryPlan) == 48);
+
+// The record of the archive that plan entry `i` gives the new form of.
+inline const CentralRecord& PlannedRecordOf(int i) {
+    return *context.order[i];
+}
 
 struct RewritePlan {
     int entryCount;
