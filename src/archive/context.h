@@ -59,7 +59,12 @@ struct Zip64EndRecord {
     uint64_t diskEntries;
     uint64_t totalEntries;
     uint64_t directorySize;
-    uint64_t directoryOffset;
+    uint64_t directoryOffset;  // as stored
+    // The length of a stub (a self-extractor's program) put in front of the
+    // archive without its offsets being moved: the record was found right
+    // before the locator instead of where the locator says, and the
+    // directory lies this much later than stored. 0 for most archives.
+    uint64_t stubLength;
 };
 
 // Where the central directory lies and how many entries it holds, as the

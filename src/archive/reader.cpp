@@ -185,7 +185,8 @@ int CheckZip64Record(const Zip64EndRecord& z, uint64_t locatorOffset) {
     // the directory ends at or before the record.
     if (z.recordSize > locatorOffset - z.offset - Zip64EndHeadSize)
         return Zip64EndOutOfPlace;
-    if (z.directorySize > z.offset || z.directoryOffset > z.offset - z.directorySize)
+    const uint64_t directoryOffset = z.directoryOffset + z.stubLength;
+    if (z.directorySize > z.offset || directoryOffset > z.offset - z.directorySize)
         return Zip64EndOutOfPlace;
     return 0;
 }
@@ -213,6 +214,48 @@ int CheckZip64EntryCount(const Zip64EndRecord& z) {
     return 0;
 }
 
+// Reads the 56 bytes at `offset` of the file; 0, or 10 or 11 as the read fails.
+int ReadZip64EndBytes(std::FILE* file, uint64_t offset, uint8_t (&bytes)[Zip64EndSize],
+                      int* errorDetail) {
+    errno = 0;
+    int64_t got = ReadAt(file, static_cast<int64_t>(offset), bytes, sizeof bytes);
+    if (got < 0) {
+        *errorDetail = errno;
+        return 10;
+    }
+    if (got < static_cast<int64_t>(sizeof bytes)) {
+        *errorDetail = errno;
+        return 11;
+    }
+    return 0;
+}
+
+// A stub put in front of an archive (a self-extractor's program) moves every
+// record by its length, while the offsets stored in them stay as they were:
+// the ZIP64 end record is then not where the locator says. As careful
+// readers do, it is looked for right before the locator, where a record
+// without extensible data lies. Found there, the stub is the difference, and
+// the directory lies that much later than stored. Otherwise `zip64` is left
+// as read, for its checks to refuse.
+int FindZip64EndBehindStub(std::FILE* file, uint64_t locatorOffset, Zip64EndRecord* zip64,
+                           int* errorDetail) {
+    const uint64_t plainAt = locatorOffset - Zip64EndSize;  // CheckZip64Place leaves room
+    if (plainAt <= zip64->offset)
+        return 0;
+    uint8_t bytes[Zip64EndSize];
+    int r = ReadZip64EndBytes(file, plainAt, bytes, errorDetail);
+    if (r != 0 || ReadLe32(bytes) != Zip64EndSignature)
+        return r;
+    Zip64EndRecord moved = *zip64;
+    LoadZip64EndRecord(bytes, &moved);
+    moved.stubLength = plainAt - zip64->offset;
+    if (moved.directoryOffset > UINT64_MAX - moved.stubLength)
+        return 0;
+    moved.offset = plainAt;
+    *zip64 = moved;
+    return 0;
+}
+
 }  // namespace
 
 int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecord* zip64,
@@ -229,18 +272,14 @@ int ReadZip64EndRecord(std::FILE* file, const FoundEndRecord& end, Zip64EndRecor
     if (r != 0)
         return r;
     uint8_t bytes[Zip64EndSize];
-    errno = 0;
-    int64_t got = ReadAt(file, static_cast<int64_t>(zip64->offset), bytes, sizeof bytes);
-    if (got < 0) {
-        *errorDetail = errno;
-        return 10;
-    }
-    if (got < static_cast<int64_t>(sizeof bytes)) {
-        *errorDetail = errno;
-        return 11;
-    }
+    r = ReadZip64EndBytes(file, zip64->offset, bytes, errorDetail);
+    if (r != 0)
+        return r;
     LoadZip64EndRecord(bytes, zip64);
-    r = CheckZip64Record(*zip64, locatorOffset);
+    if (zip64->signature != Zip64EndSignature)
+        r = FindZip64EndBehindStub(file, locatorOffset, zip64, errorDetail);
+    if (r == 0)
+        r = CheckZip64Record(*zip64, locatorOffset);
     if (r == 0)
         r = CheckZip64AgreesWithEnd(*zip64, end.record);
     if (r == 0)
@@ -712,7 +751,8 @@ int TakeEndRecords(std::FILE* file, const FoundEndRecord& found, int* errorDetai
     if (r != 0)
         return r;
     const Zip64EndRecord& z = context.zip64End;
-    context.directory = DirectoryExtent{z.diskEntries, z.directorySize, z.directoryOffset};
+    context.directory =
+        DirectoryExtent{z.diskEntries, z.directorySize, z.directoryOffset + z.stubLength};
     return 0;
 }
 

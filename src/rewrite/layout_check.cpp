@@ -65,7 +65,8 @@ int CheckDirectoryLayout(int entryCount) {
                 return Zip64Unsupported;
         }
     }
-    if (!OffsetsTileFromStart(entryCount))
+    // A stub before the archive, found through its ZIP64 end record.
+    if (context.zip64End.stubLength != 0 || !OffsetsTileFromStart(entryCount))
         return LayoutUnsupported;
     return CheckDirectoryEndsBeforeEndRecord();
 }

@@ -228,7 +228,7 @@ bool SameZip64EndRecord(const Zip64EndRecord& a, const Zip64EndRecord& b) {
            a.recordSize == b.recordSize && a.diskNumber == b.diskNumber &&
            a.directoryDisk == b.directoryDisk && a.diskEntries == b.diskEntries &&
            a.totalEntries == b.totalEntries && a.directorySize == b.directorySize &&
-           a.directoryOffset == b.directoryOffset;
+           a.directoryOffset == b.directoryOffset && a.stubLength == b.stubLength;
 }
 
 // The end record that the reader's search finds is `record`, at `offset`,
@@ -326,7 +326,8 @@ int ReadBackNewArchive(const char* path, const RewritePlan& plan, int* errorDeta
                                count,
                                count,
                                directoryEnd - plan.directoryOffset,
-                               plan.directoryOffset};
+                               plan.directoryOffset,
+                               0};
     }
     if (position != directoryEnd ||
         !EndRecordReadsBack(&w, open.stream, plan.endRecordOffset, plan.endRecord,

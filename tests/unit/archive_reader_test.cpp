@@ -331,6 +331,19 @@ TEST_F(ReaderTest, RelaxedReadTakesTheZip64EndRecordAfterCheckingIt) {
         {"counts differ", [](ZipLayout* z) { z->zip64End->totalEntries = 3; }, 98},
         {"more entries than 46-byte headers",
          [](ZipLayout* z) { z->zip64End->diskEntries = z->zip64End->totalEntries = 100; }, 98},
+        {"behind a stub that left the offsets as they were",
+         [](ZipLayout* z) {
+             z->prefix = "stub!";
+             z->zip64End->recordOffset = *z->zip64End->directoryOffset + 2 * 47;
+         },
+         0},
+        {"behind a stub, no record right before the locator either",
+         [](ZipLayout* z) {
+             z->prefix = "stub!";
+             z->zip64End->recordOffset = *z->zip64End->directoryOffset + 2 * 47;
+             z->zip64End->signature = 0x06054B50;
+         },
+         94},
     };
     for (const Case& c : cases) {
         ZipLayout layout;
@@ -347,7 +360,8 @@ TEST_F(ReaderTest, RelaxedReadTakesTheZip64EndRecordAfterCheckingIt) {
         if (c.code == 0) {
             EXPECT_EQ(entryCount, 2) << c.scenario;
             EXPECT_STREQ(context.records[1].name, "b") << c.scenario;
-            EXPECT_EQ(context.directory.offset, directoryOffset) << c.scenario;
+            EXPECT_EQ(context.directory.offset, directoryOffset + layout.prefix.size())
+                << c.scenario;
         }
     }
 }

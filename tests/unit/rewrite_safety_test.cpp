@@ -113,6 +113,15 @@ TEST_F(RewriteSafety, RefusesAStubBeforeTheFirstLocalHeader) {
     EXPECT_EQ(Rewrite(BuildZip(layout), HeldTwoUtf8Names(), ShiftJis), LayoutUnsupported);
     EXPECT_EQ(detail, 0);
     ExpectUntouched();
+
+    // A stub that the reader found behind a ZIP64 end record, with -r: the
+    // stored offsets still start at 0, as the stub left them.
+    before = BuildZip(TwoUtf8Names());
+    path = dir.Write("a.zip", before);
+    const int count = LoadIntoContext(before, path, HeldTwoUtf8Names(), ShiftJis);
+    context.zip64End.stubLength = 22;
+    EXPECT_EQ(RewriteArchiveNames(count, &detail), LayoutUnsupported);
+    ExpectUntouched();
 }
 
 TEST_F(RewriteSafety, RefusesGapsOverlapsAndSharedOffsetsBetweenSections) {
