@@ -69,11 +69,14 @@ rm -f "$out/small.zip" "$out/many.zip" "$out/work.zip" "$out/copy.zip"
 
 echo "== UTF-8 rewrite of $large GiB in six stored entries"
 python3 bench/rewrite_make_archive.py "$out/large.zip" $((large * 1024)) 6
-fresh="cp $out/large.zip $out/work.zip && rm -f $out/work.zip.back && sync"
-hyperfine --runs "$runs" --export-json "$out/large.json" \
-    -n "arcpeek -r -c:uN" --prepare "$fresh" "$tool -r -c:uN $out/work.zip" \
-    -n "arcpeek -r -c:uN -b" --prepare "$fresh" "$tool -r -c:uN -b $out/work.zip" \
-    -n "cp + sync + rm" --prepare "$fresh" \
-    "cp $out/work.zip $out/copy.zip && sync $out/copy.zip && rm $out/work.zip" >/dev/null
-median "$out/large.json" | awk -F'\t' '{ t[NR] = $2; printf "  %-20s %9.1f ms\n", $1, $2 }
+# Round by round rather than command by command (hyperfine): a 6 GiB run
+# fills most of the page cache, and the disk is shared, so the machine's speed
+# drifts over the minutes that a group of runs takes.
+fresh="cp $out/large.zip $out/work.zip && rm -f $out/work.zip.back $out/copy.zip && sync"
+python3 bench/interleaved.py "$runs" \
+    "arcpeek -r -c:uN" "$fresh" "$tool -r -c:uN $out/work.zip" \
+    "arcpeek -r -c:uN -b" "$fresh" "$tool -r -c:uN -b $out/work.zip" \
+    "cp + sync + rm" "$fresh" \
+    "cp $out/work.zip $out/copy.zip && sync $out/copy.zip && rm $out/work.zip" |
+    awk -F'\t' '{ t[NR] = $2; printf "  %-20s %9.1f ms   (%s)\n", $1, $2, $3 }
     END { printf "  ratio %.2f (target 1.1); with -b %.2f of without\n", t[1] / t[3], t[2] / t[1] }'
