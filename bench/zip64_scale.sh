@@ -70,9 +70,14 @@ rm -f "$out/small.zip" "$out/many.zip" "$out/work.zip" "$out/copy.zip"
 echo "== UTF-8 rewrite of $large GiB in six stored entries"
 python3 bench/rewrite_make_archive.py "$out/large.zip" $((large * 1024)) 6
 # Round by round rather than command by command (hyperfine): a 6 GiB run
-# fills most of the page cache, and the disk is shared, so the machine's speed
-# drifts over the minutes that a group of runs takes.
-fresh="cp $out/large.zip $out/work.zip && rm -f $out/work.zip.back $out/copy.zip && sync"
+# fills much of the page cache, and the disk is shared, so the machine's speed
+# drifts over the minutes that a group of runs takes. Every command starts
+# with the archive to rewrite cached and flushed, as a file just copied is,
+# and the pristine copy it came from dropped from the cache: otherwise three
+# copies of 6 GiB fill the cache of a small machine, and whichever command
+# adds the fourth spends its time making the system reclaim memory.
+evict="python3 -c 'import os; f = os.open(\"$out/large.zip\", os.O_RDONLY); os.posix_fadvise(f, 0, 0, os.POSIX_FADV_DONTNEED)'"
+fresh="cp $out/large.zip $out/work.zip && rm -f $out/work.zip.back $out/copy.zip && sync && $evict"
 python3 bench/interleaved.py "$runs" \
     "arcpeek -r -c:uN" "$fresh" "$tool -r -c:uN $out/work.zip" \
     "arcpeek -r -c:uN -b" "$fresh" "$tool -r -c:uN -b $out/work.zip" \
