@@ -99,6 +99,12 @@ const DetectCase detectCases[] = {
      "\xB0\xEC\x0D\x82\xA0"
      "A",
      Zeros, 1, EucText},
+    {"the same with the control byte inside eight plain bytes",
+     "\xB0\xEC"
+     "a\x0D"
+     "bcdefghij\x82\xA0"
+     "A",
+     Zeros, 1, EucText},
     {"Shift-JIS with a bad byte inside", "\x82\xA0\x80\x41\x42", Zeros, 1, Rejected},
     {"82 A0 TAB, zero after", "\x82\xA0\t", Zeros, 1, Undetermined},
     {"single A4, zero after: bad last byte is no bad byte", "\xA4", Zeros, 1, ShiftJisText},
