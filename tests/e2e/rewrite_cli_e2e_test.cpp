@@ -112,6 +112,14 @@ TEST_F(RewriteCommandLine, OnlyTheArchiveCommentChanges) {
     after = ReadFileBytes(archive);
     EXPECT_EQ(after.substr(0, endAt + 76), original.substr(0, endAt + 76));
     EXPECT_EQ(Hex(after.substr(endAt + 76 + 22)), Hex(Utf8Nihon + Utf8Kana));
+    // Behind a self-extractor's stub that left every offset as it was: the
+    // ZIP64 end record is found right before its locator.
+    const std::string stub = "#!/bin/sh\nexit 0\n";
+    dir.Write("c.zip", stub + original);
+    EXPECT_EQ(RunArcpeek({"-r", "-c:uN", archive}).exitCode, 0);
+    after = ReadFileBytes(archive);
+    EXPECT_EQ(after.substr(0, stub.size() + endAt + 76), stub + original.substr(0, endAt + 76));
+    EXPECT_EQ(Hex(after.substr(stub.size() + endAt + 76 + 22)), Hex(Utf8Nihon + Utf8Kana));
 }
 
 // A text whose conversion stops early (at its first character or later) is
