@@ -75,22 +75,15 @@ static char* put_row(char* o, const unsigned char* name, uint32_t n, uint32_t cs
     return o;
 }
 
-/* With --tables: the per-entry tables that arcpeek's data model asks of any
+/* With --tables: the per-entry table that arcpeek's data model asks of any
  * lister that reads the whole directory before it shows a row: a record of
- * 80 bytes (the 46-byte header and references to the texts), an entry view
- * of 36 bytes (the parsed date), and the names held in a pool. Nothing is
- * detected or converted; the rows are printed from the tables. */
+ * 64 bytes (the 46-byte header, its flags and one reference to the texts),
+ * and the names held in a pool. The date is split as each row is printed.
+ * Nothing is detected or converted; the rows are printed from the table. */
 struct record {
     unsigned char header[46];
     unsigned char flags[10];
     const unsigned char* name;
-    const unsigned char* extra;
-    const unsigned char* comment;
-};
-struct entry {
-    unsigned char fields[28];
-    uint16_t year;
-    uint8_t month, day, hour, minute, second, pad;
 };
 
 /* Reads the directory through a window of 64 KiB, as arcpeek does, into the
@@ -99,9 +92,8 @@ static int list_through_tables(FILE* f, uint32_t count, uint32_t dirSize) {
     enum { Window = 1 << 16, Longest = 46 + 3 * 65535 };
     unsigned char* window = malloc(Window + Longest);
     struct record* records = malloc(count * sizeof *records);
-    struct entry* entries = malloc(count * sizeof *entries);
     unsigned char* pool = malloc((size_t)count * 1024);
-    if (!window || !records || !entries || !pool)
+    if (!window || !records || !pool)
         return 1;
     unsigned char* cursor = pool;
     size_t held = 0, taken = 0, read = 0;
@@ -124,22 +116,12 @@ static int list_through_tables(FILE* f, uint32_t count, uint32_t dirSize) {
         if (le32(h) != 0x02014B50)
             break;
         uint32_t n = le16(h + 28), x = le16(h + 30), c = le16(h + 32);
-        uint32_t t = le16(h + 12), d = le16(h + 14);
-        memset(&entries[k], 0, sizeof entries[k]);
         memcpy(records[k].header, h, 46);
-        memcpy(entries[k].fields, h + 4, 28);
-        entries[k].year = (uint16_t)(1980 + (d >> 9));
-        entries[k].month = (uint8_t)(d >> 5 & 15);
-        entries[k].day = (uint8_t)(d & 31);
-        entries[k].hour = (uint8_t)(t >> 11);
-        entries[k].minute = (uint8_t)(t >> 5 & 63);
-        entries[k].second = (uint8_t)((t & 31) * 2);
+        memset(records[k].flags, 0, sizeof records[k].flags);
         records[k].name = cursor;
         memcpy(cursor, h + 46, n);
         cursor[n] = 0;
         cursor += n + 1;
-        records[k].extra = NULL;
-        records[k].comment = NULL;
         taken += 46 + n + x + c;
         ++k;
     }
@@ -150,11 +132,8 @@ static int list_through_tables(FILE* f, uint32_t count, uint32_t dirSize) {
     size_t used = 0;
     for (uint32_t i = 0; i < k; ++i) {
         const unsigned char* h = records[i].header;
-        const struct entry* e = &entries[i];
-        uint32_t d = (uint32_t)(e->year - 1980) << 9 | (uint32_t)e->month << 5 | e->day;
-        uint32_t t = (uint32_t)e->hour << 11 | (uint32_t)e->minute << 5 | e->second / 2u;
         char* o = put_row(out + used, records[i].name, le16(h + 28), le32(h + 20), le32(h + 24),
-                          d, t);
+                          le16(h + 14), le16(h + 12));
         used = (size_t)(o - out);
         if (used >= cap) {
             fwrite(out, 1, used, stdout);
@@ -164,7 +143,6 @@ static int list_through_tables(FILE* f, uint32_t count, uint32_t dirSize) {
     fwrite(out, 1, used, stdout);
     free(out);
     free(pool);
-    free(entries);
     free(records);
     free(window);
     return 0;
