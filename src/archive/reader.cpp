@@ -174,6 +174,12 @@ int CheckZip64Place(const Zip64EndRecord& z, uint64_t locatorOffset) {
     return 0;
 }
 
+// Where the directory that a ZIP64 end record names lies in the file: its
+// stored offset, later by the length of a stub found in front.
+uint64_t Zip64DirectoryStart(const Zip64EndRecord& z) {
+    return z.directoryOffset + z.stubLength;
+}
+
 int CheckZip64Record(const Zip64EndRecord& z, uint64_t locatorOffset) {
     if (z.signature != Zip64EndSignature)
         return Zip64EndMissing;
@@ -185,8 +191,7 @@ int CheckZip64Record(const Zip64EndRecord& z, uint64_t locatorOffset) {
     // the directory ends at or before the record.
     if (z.recordSize > locatorOffset - z.offset - Zip64EndHeadSize)
         return Zip64EndOutOfPlace;
-    const uint64_t directoryOffset = z.directoryOffset + z.stubLength;
-    if (z.directorySize > z.offset || directoryOffset > z.offset - z.directorySize)
+    if (z.directorySize > z.offset || Zip64DirectoryStart(z) > z.offset - z.directorySize)
         return Zip64EndOutOfPlace;
     return 0;
 }
@@ -751,8 +756,7 @@ int TakeEndRecords(std::FILE* file, const FoundEndRecord& found, int* errorDetai
     if (r != 0)
         return r;
     const Zip64EndRecord& z = context.zip64End;
-    context.directory =
-        DirectoryExtent{z.diskEntries, z.directorySize, z.directoryOffset + z.stubLength};
+    context.directory = DirectoryExtent{z.diskEntries, z.directorySize, Zip64DirectoryStart(z)};
     return 0;
 }
 

@@ -349,7 +349,7 @@ int CopyDescriptorToNext(Walk* walk, uint64_t next) {
     if (walk->inputPosition > next)
         return LayoutUnsupported;
     const uint64_t gap = next - walk->inputPosition;
-    if (gap != 12 && gap != 16 && gap != 20 && gap != 24)
+    if (!IsCopiedDescriptorLength(gap))
         return LayoutUnsupported;
     const bool isSigned = gap % 8 == 0;
     const size_t sizesLength = static_cast<size_t>(gap) - (isSigned ? 8 : 4);
@@ -450,6 +450,11 @@ uint16_t NewNeededVersion(const CentralRecord& record, size_t zip64FieldLength) 
     if (zip64FieldLength == 0 || (needed & 0xFF) >= Zip64NeededVersion)
         return needed;
     return static_cast<uint16_t>((needed & 0xFF00) | Zip64NeededVersion);
+}
+
+bool IsCopiedDescriptorLength(uint64_t length) {
+    return length == 12 || length == 16 ||
+           (context.relaxedVersions && (length == 20 || length == 24));
 }
 
 uint32_t StoredOffset(uint64_t offset) {

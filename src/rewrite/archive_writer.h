@@ -41,6 +41,11 @@ size_t NewCentralExtraLength(const CentralRecord& record, const EntryPlan& entry
 // least 45 where it has a 0x0001 field of `zip64FieldLength` bytes, else as read.
 uint16_t NewNeededVersion(const CentralRecord& record, size_t zip64FieldLength);
 
+// The lengths that a data descriptor the writer copies may have: 12 bytes
+// (CRC-32 and two 4-byte sizes), 16 with its signature in front, and with -r
+// also 20 and 24 (two 8-byte sizes, ZIP64).
+bool IsCopiedDescriptorLength(uint64_t length);
+
 // How a 64-bit offset or size stands in a 32-bit field: as it is, or
 // 0xFFFFFFFF beyond largestPlainOffset.
 uint32_t StoredOffset(uint64_t offset);

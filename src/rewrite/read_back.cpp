@@ -145,10 +145,7 @@ bool LocalSectionReadsBack(Window* w, const RewritePlan& plan, int i, uint64_t* 
     if (dataEnd > next)
         return false;
     const uint64_t gap = next - dataEnd;
-    if (!descriptor)
-        return gap == 0;
-    // With -r, ZIP64 descriptors of 20 or 24 bytes are copied too.
-    return gap == 12 || gap == 16 || (context.relaxedVersions && (gap == 20 || gap == 24));
+    return descriptor ? IsCopiedDescriptorLength(gap) : gap == 0;
 }
 
 // The 46 bytes of a central header hold what the rewrite wrote for `entry`:
